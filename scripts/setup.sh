@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Marvex needs to build, test and run on Debian 12, only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config clang-format
+  libgtest-dev libgmock-dev libbenchmark-dev
+  libcairo2-dev libplist-dev libsndfile1-dev
+  libcli11-dev nlohmann-json3-dev
+)
+# Extra tool sets, asked for by name: fuzz (clang + libFuzzer runtime), m32 (32-bit build).
+for extra in "$@"; do
+  case "$extra" in
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    m32) packages+=(g++-multilib googletest) ;;
+    valgrind) packages+=(valgrind) ;;
+    *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
+  esac
+done
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
