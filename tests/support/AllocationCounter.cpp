@@ -25,14 +25,24 @@ void* allocate(std::size_t size, std::size_t alignment) {
 
 namespace marvex::test {
 
-CountAllocations::CountAllocations() : mStart(tAllocations) { ++tCounting; }
-CountAllocations::~CountAllocations() { --tCounting; }
-std::size_t CountAllocations::count() const { return tAllocations - mStart; }
+CountAllocations::CountAllocations() : mStart(tAllocations) {
+    ++tCounting;
+}
+CountAllocations::~CountAllocations() {
+    --tCounting;
+}
+std::size_t CountAllocations::count() const {
+    return tAllocations - mStart;
+}
 
 }  // namespace marvex::test
 
-void* operator new(std::size_t size) { return allocate(size, 0); }
-void* operator new[](std::size_t size) { return allocate(size, 0); }
+void* operator new(std::size_t size) {
+    return allocate(size, 0);
+}
+void* operator new[](std::size_t size) {
+    return allocate(size, 0);
+}
 void* operator new(std::size_t size, std::align_val_t a) {
     return allocate(size, static_cast<std::size_t>(a));
 }
@@ -53,11 +63,27 @@ void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    std::free(p);
+}
