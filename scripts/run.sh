@@ -5,4 +5,5 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh > build.log 2>&1 || { tail -n 50 build.log; exit 1; }
-exec build/bin/marvex "$@"
+if [ -x build/bin/marvex ]; then exec build/bin/marvex "$@"; fi
+exec build/bin/marvex-tone-demo "$@"
