@@ -1,0 +1,15 @@
+#pragma once
+// The two immortal boolean values.
+
+#include "format/CFBase.h"
+
+extern "C" {
+
+extern const CFBooleanRef kCFBooleanTrue;
+extern const CFBooleanRef kCFBooleanFalse;
+
+CFTypeID CFBooleanGetTypeID(void);
+// The truth value; false for null or a non-boolean.
+Boolean CFBooleanGetValue(CFBooleanRef boolean);
+
+}  // extern "C"
