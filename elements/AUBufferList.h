@@ -1,0 +1,88 @@
+#pragma once
+// The sample memory and the buffer list of one bus. In each render the list either points into
+// this object's own memory (PrepareBuffer), or at memory that belongs to someone else or to
+// nothing (SetBufferList, PrepareNullBuffer).
+//
+// Render-path contract: PrepareBuffer, PrepareNullBuffer, SetBufferList, the copies and
+// ZeroBuffer only rewrite descriptors or copy samples; they never allocate. Memory is
+// allocated by Allocate (control thread, or a callback input meeting a longer slice) and only
+// ever grows, so a shorter slice or fewer channels later allocates nothing.
+//
+// Failures are thrown as OSStatus: -1 for a list used while none is valid or too many buffers
+// for the room there is, kAudioUnitErr_FormatNotSupported for more streams than allocated,
+// kAudioUnitErr_TooManyFramesToProcess for buffers that would reach past the memory.
+// Allocation failure and sizes that do not fit 32 bits throw std::bad_alloc.
+
+#include "format/AudioBufferList.h"
+#include "format/AudioUnitExternalBuffer.h"
+#include "format/CAStreamBasicDescription.h"
+#include "format/OSStatus.h"
+
+class AUBufferList {
+public:
+    enum : UInt32 {
+        kPtrsInvalid = 0,
+        kPtrsToMyMemory = 1,
+        kPtrsToExternalMemory = 2,  // someone else's memory, or none
+    };
+
+    AUBufferList() = default;
+    ~AUBufferList();
+    AUBufferList(const AUBufferList&) = delete;
+    AUBufferList& operator=(const AUBufferList&) = delete;
+
+    // Room for the format's streams and nFrames frames each, every stream's share rounded up
+    // to 16 bytes. Grows only; the pointer state becomes invalid.  [control]
+    void Allocate(const CAStreamBasicDescription& format, UInt32 nFrames);
+    // Frees own memory (forgets external memory) and zeroes the counts; the list block stays.
+    // [control]
+    void Deallocate();
+
+    // Lays the list over this object's memory for nFrames frames.  [render]
+    AudioBufferList& PrepareBuffer(const CAStreamBasicDescription& format, UInt32 nFrames);
+    // As PrepareBuffer but every data pointer is null; a producer supplies its own buffers.
+    // [render]
+    AudioBufferList& PrepareNullBuffer(const CAStreamBasicDescription& format, UInt32 nFrames);
+    // Adopts the descriptors of `abl` (the buffers stay the caller's).  [render]
+    AudioBufferList& SetBufferList(const AudioBufferList& abl);
+    // [render]
+    AudioBufferList& GetBufferList() const;
+    void InvalidateBufferList() { mPtrState = kPtrsInvalid; }
+
+    // Gives `abl` this list's count and descriptors (data pointers, not samples). `abl` must
+    // have room for this list's buffers: its own count says how many it has.  [render]
+    void CopyBufferListTo(AudioBufferList& abl) const;
+    // Copies samples into each buffer of `abl` (this list's last buffer feeds any surplus
+    // destination buffers) and sets its byte sizes. No more than a destination buffer's own
+    // mDataByteSize is written into it.  [render]
+    void CopyBufferContentsTo(AudioBufferList& abl) const;
+    // Zeroes mDataByteSize bytes of every buffer of `abl` that has data.  [render]
+    static void ZeroBuffer(AudioBufferList& abl);
+
+    // Takes a host buffer as the sample memory when it is at least as large as the memory
+    // held now; ignores it otherwise (also when nothing was allocated yet). The host's memory
+    // is never freed here.  [control]
+    void UseExternalBuffer(const CAStreamBasicDescription& format,
+                           const AudioUnitExternalBuffer& buf);
+
+    UInt32 GetAllocatedFrames() const { return mAllocatedFrames; }
+    UInt32 GetAllocatedStreams() const { return mAllocatedStreams; }
+    UInt32 GetAllocatedBytes() const { return mAllocatedBytes; }
+    UInt32 GetPtrState() const { return mPtrState; }
+    bool UsesExternalMemory() const { return mExternalMemory; }
+    const UInt8* GetMemory() const { return mMemory; }
+
+private:
+    AudioBufferList& PrepareDescriptors(const CAStreamBasicDescription& format, UInt32 nFrames,
+                                        UInt8* memory, UInt32 stride);
+    void FreeMemory();
+
+    UInt32 mPtrState = kPtrsInvalid;
+    bool mExternalMemory = false;
+    AudioBufferList* mPtrs = nullptr;  // room for mListCapacity descriptors
+    UInt8* mMemory = nullptr;
+    UInt32 mAllocatedStreams = 0;
+    UInt32 mAllocatedFrames = 0;
+    UInt32 mAllocatedBytes = 0;
+    UInt32 mListCapacity = 0;  // descriptors the list block really holds (kept by Deallocate)
+};

@@ -1,0 +1,22 @@
+#pragma once
+// The few questions an element asks of the unit that owns it. The unit (AUBase) implements
+// them; tests use a small stand-in. Elements hold the owner by pointer and never own it.
+
+#include "format/PlatformTypes.h"
+
+namespace marvex {
+
+class AUElementOwner {
+public:
+    virtual ~AUElementOwner() = default;
+
+    // Buses allocate sample memory only while their unit is initialised.  [any thread]
+    virtual bool IsInitialized() const = 0;
+    // The slice length that buses allocate for when asked for no particular count.  [control]
+    virtual UInt32 GetMaxFramesPerSlice() const = 0;
+    // 1 makes a bus's default format interleaved; every unit of this system answers 2.
+    // [control]
+    virtual UInt8 AudioUnitAPIVersion() const = 0;
+};
+
+}  // namespace marvex

@@ -1,0 +1,15 @@
+#pragma once
+// An output bus: always owns sample memory for the unit to render into.
+
+#include "elements/AUIOElement.h"
+
+class AUOutputElement : public AUIOElement {
+public:
+    // Allocates at once when the unit is already initialised.
+    explicit AUOutputElement(marvex::AUElementOwner* unit);
+    ~AUOutputElement() override = default;
+
+    // The base's, then AllocateBuffer() on success.  [control]
+    OSStatus SetStreamFormat(const CAStreamBasicDescription& format) override;
+    bool NeedsBufferSpace() const override { return true; }
+};
