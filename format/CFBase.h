@@ -16,20 +16,20 @@ typedef unsigned long CFTypeID;
 typedef unsigned long CFHashCode;
 typedef long CFIndex;
 typedef UInt32 CFStringEncoding;
-typedef const struct __CFAllocator* CFAllocatorRef;
+typedef const struct MarvexCFAllocator* CFAllocatorRef;
 
-typedef const struct __CFString* CFStringRef;
-typedef struct __CFString* CFMutableStringRef;
-typedef const struct __CFNumber* CFNumberRef;
-typedef const struct __CFBoolean* CFBooleanRef;
-typedef const struct __CFData* CFDataRef;
-typedef struct __CFData* CFMutableDataRef;
-typedef const struct __CFDictionary* CFDictionaryRef;
-typedef struct __CFDictionary* CFMutableDictionaryRef;
-typedef const struct __CFArray* CFArrayRef;
-typedef struct __CFArray* CFMutableArrayRef;
-typedef const struct __CFURL* CFURLRef;
-typedef struct __CFBundle* CFBundleRef;
+typedef const struct MarvexCFString* CFStringRef;
+typedef struct MarvexCFString* CFMutableStringRef;
+typedef const struct MarvexCFNumber* CFNumberRef;
+typedef const struct MarvexCFBoolean* CFBooleanRef;
+typedef const struct MarvexCFData* CFDataRef;
+typedef struct MarvexCFData* CFMutableDataRef;
+typedef const struct MarvexCFDictionary* CFDictionaryRef;
+typedef struct MarvexCFDictionary* CFMutableDictionaryRef;
+typedef const struct MarvexCFArray* CFArrayRef;
+typedef struct MarvexCFArray* CFMutableArrayRef;
+typedef const struct MarvexCFURL* CFURLRef;
+typedef struct MarvexCFBundle* CFBundleRef;
 
 // Allocators are accepted for signature compatibility; only the default one exists.
 #define kCFAllocatorDefault ((CFAllocatorRef) nullptr)
