@@ -1,0 +1,221 @@
+// The drawing toolkit: bundles, images, paths, colours and views.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "tests/view/ViewTestSupport.h"
+#include "view/NSBezierPath.h"
+#include "view/NSBundle.h"
+#include "view/NSImage.h"
+#include "view/NSView.h"
+#include "view/NeedleView.h"
+#include "view/Retained.h"
+
+using marvex::CompositeRecord;
+using marvex::PathElement;
+using marvex::Retained;
+using marvex::test::line;
+using marvex::test::strokesOf;
+using marvex::test::TempDir;
+namespace fs = std::filesystem;
+
+namespace {
+
+void codeOfThisProgram() {}
+
+// A view whose drawing is supplied by the test.
+class ScriptedView : public NSView {
+public:
+    static ScriptedView* make(NSRect frame, std::function<void()> draw) {
+        auto* view = new ScriptedView;
+        view->mDraw = std::move(draw);
+        return static_cast<ScriptedView*>(view->initWithFrame(frame));
+    }
+    void drawRect(NSRect) override { mDraw(); }
+
+private:
+    std::function<void()> mDraw;
+};
+
+void strokeLine(NSPoint from, NSPoint to, CGFloat width) {
+    Retained<NSBezierPath> path(NSBezierPath::alloc()->init());
+    path->setLineWidth(width);
+    path->moveToPoint(from);
+    path->lineToPoint(to);
+    path->stroke();
+}
+
+// A 4 x 4 image: red top half, blue bottom half.
+fs::path writeTwoToneImage(const fs::path& dir) {
+    const fs::path file = dir / "two-tone.png";
+    marvex::test::writePng(file, 4, 4, [](cairo_t* cr) {
+        cairo_set_source_rgb(cr, 0, 0, 1);
+        cairo_rectangle(cr, 0, 0, 4, 2);
+        cairo_fill(cr);
+        cairo_set_source_rgb(cr, 1, 0, 0);
+        cairo_rectangle(cr, 0, 2, 4, 2);
+        cairo_fill(cr);
+    });
+    return file;
+}
+
+}  // namespace
+
+TEST(Bundle, ResourcesAreFoundOnlyInsideResources) {
+    TempDir dir;
+    fs::create_directories(dir.path() / "Resources" / "sub");
+    std::ofstream(dir.path() / "Resources" / "glass.png") << "x";
+    std::ofstream(dir.path() / "Resources" / "README") << "x";
+    std::ofstream(dir.path() / "secret.png") << "x";
+
+    const auto bundle = NSBundle::bundleWithPath(dir.path());
+    ASSERT_TRUE(bundle);
+    EXPECT_EQ(bundle->pathForResource("glass", "png"),
+              (dir.path() / "Resources/glass.png").string());
+    EXPECT_EQ(bundle->pathForResource("README", ""), (dir.path() / "Resources/README").string());
+    EXPECT_FALSE(bundle->pathForResource("glass", "jpg"));
+    EXPECT_FALSE(bundle->pathForResource("sub", ""));  // a directory is not a resource
+    for (const char* name : {"../secret", "..", ".", "", "sub/../glass", "/etc/passwd"}) {
+        EXPECT_FALSE(bundle->pathForResource(name, "png")) << name;
+    }
+    EXPECT_FALSE(bundle->pathForResource("glass", "png/../../secret"));
+    EXPECT_FALSE(bundle->pathForResource(std::string_view("glass\0x", 7), "png"));
+
+    EXPECT_FALSE(NSBundle::bundleWithPath((dir.path() / "secret.png").string()));
+    EXPECT_FALSE(NSBundle::bundleWithPath((dir.path() / "missing").string()));
+    EXPECT_FALSE(NSBundle::bundleWithPath(""));
+}
+
+TEST(Bundle, ForClassIsTheDirectoryOfTheDefiningModule) {
+    const auto own = NSBundle::bundleForClass(NSMakeClass("Test", &codeOfThisProgram));
+    ASSERT_TRUE(own);
+    EXPECT_EQ(own->bundlePath(), fs::canonical("/proc/self/exe").parent_path().string());
+
+    const auto view = NSBundle::bundleForClass(NeedleView::viewClass());
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->bundlePath(), fs::canonical(MARVEX_VIEW_LIBRARY_DIR).string());
+
+    EXPECT_FALSE(NSBundle::bundleForClass(NSClass{"Nowhere", nullptr}));
+    int onTheStack = 0;
+    EXPECT_FALSE(NSBundle::bundleForClass(NSClass{"Stack", &onTheStack}));
+}
+
+TEST(Image, LoadsPngAndRefusesAnythingElse) {
+    TempDir dir;
+    Retained<NSImage> image(
+        NSImage::alloc()->initWithContentsOfFile(writeTwoToneImage(dir.path()).string()));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->size(), NSMakeSize(4, 4));
+
+    std::ofstream(dir.path() / "text.png") << "definitely not a PNG";
+    std::ofstream(dir.path() / "empty.png");
+    for (const auto& bad : {dir.path() / "text.png", dir.path() / "empty.png",
+                            dir.path() / "missing.png", dir.path()}) {
+        EXPECT_EQ(NSImage::alloc()->initWithContentsOfFile(bad.string()), nullptr) << bad;
+    }
+}
+
+TEST(Image, CompositesUprightAtItsPointWithClampedOpacity) {
+    TempDir dir;
+    Retained<NSImage> image(
+        NSImage::alloc()->initWithContentsOfFile(writeTwoToneImage(dir.path()).string()));
+    ASSERT_TRUE(image);
+    Retained<ScriptedView> view(ScriptedView::make(NSMakeRect(0, 0, 20, 10), [&] {
+        image->dissolveToPoint(NSMakePoint(2, 3), 1.0);
+        image->dissolveToPoint(NSMakePoint(10, 0), 0.5);
+        image->dissolveToPoint(NSMakePoint(15, 0), 7.0);
+        image->dissolveToPoint(NSMakePoint(15, 5), NAN);
+    }));
+    ASSERT_TRUE(view->display());
+
+    // Upright: the red half is on top (y 5..6), the blue half below (y 3..4).
+    EXPECT_EQ(view->pixelAt(2, 6)->red, 255);
+    EXPECT_EQ(view->pixelAt(2, 3)->blue, 255);
+    EXPECT_EQ(view->pixelAt(1, 3)->alpha, 0);
+    EXPECT_EQ(view->pixelAt(6, 3)->alpha, 0);
+    EXPECT_NEAR(view->pixelAt(10, 0)->alpha, 128, 1);
+    EXPECT_EQ(view->pixelAt(15, 0)->alpha, 255);
+    EXPECT_EQ(view->pixelAt(15, 6)->alpha, 0);
+
+    const auto& drawn = view->lastDrawing();
+    ASSERT_EQ(drawn.size(), 4u);
+    EXPECT_EQ(std::get<CompositeRecord>(drawn[2]).fraction, 1.0);
+    EXPECT_EQ(std::get<CompositeRecord>(drawn[3]).fraction, 0.0);
+}
+
+TEST(Path, StrokesInTheCurrentColourAndRemembersIt) {
+    Retained<NSBezierPath> free(NSBezierPath::alloc()->init());
+    free->lineToPoint({1, 1});  // no current point: starts a subpath
+    free->lineToPoint({2, 2});
+    free->setLineWidth(-3);
+    free->stroke();  // no context: recorded only
+    ASSERT_EQ(free->strokes().size(), 1u);
+    EXPECT_EQ(free->strokes()[0].elements[0].kind, PathElement::Kind::Move);
+    EXPECT_EQ(free->strokes()[0].lineWidth, 0.0);
+
+    Retained<ScriptedView> view(ScriptedView::make(NSMakeRect(0, 0, 10, 10), [] {
+        NSColor::colorWithRed(0, 1, 0).set();
+        strokeLine({0, NAN}, {5, 5}, 2);  // logged, not drawn, and harmless to what follows
+        strokeLine({5, 0}, {5, 10}, 2);
+        NSColor::whiteColor().set();
+        strokeLine({0, 1}, {10, 1}, 2);
+    }));
+    ASSERT_TRUE(view->display());
+    const auto strokes = strokesOf(*view);
+    ASSERT_EQ(strokes.size(), 3u);
+    EXPECT_EQ(strokes[1], line({5, 0}, {5, 10}, 2, NSColor::colorWithRed(0, 1, 0)));
+    EXPECT_EQ(strokes[2], line({0, 1}, {10, 1}, 2, NSColor::whiteColor()));
+    // y grows upward: the horizontal line at y = 1 covers the two bottom rows.
+    EXPECT_EQ(view->pixelAt(5, 8)->green, 255);
+    EXPECT_EQ(view->pixelAt(1, 0)->red, 255);
+    EXPECT_EQ(view->pixelAt(1, 1)->red, 255);
+    EXPECT_EQ(view->pixelAt(1, 2)->alpha, 0);
+}
+
+TEST(Color, ComponentsAreClamped) {
+    const NSColor color = NSColor::colorWithRed(-1, 2, NAN, 0.25);
+    EXPECT_EQ(color.redComponent(), 0);
+    EXPECT_EQ(color.greenComponent(), 1);
+    EXPECT_EQ(color.blueComponent(), 0);
+    EXPECT_EQ(color.alphaComponent(), 0.25);
+}
+
+TEST(View, RedrawRequestsAndFiles) {
+    int requests = 0;
+    int draws = 0;
+    Retained<ScriptedView> view(ScriptedView::make(NSMakeRect(5, 5, 30, 20), [&] {
+        ++draws;
+        NSColor::blackColor().set();
+        strokeLine({0, 10}, {30, 10}, 4);
+    }));
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->bounds(), NSMakeRect(0, 0, 30, 20));
+    view->setDisplayRequestHandler([&](NSView&) { ++requests; });
+    view->setNeedsDisplay(false);
+    view->setNeedsDisplay(true);
+    EXPECT_EQ(requests, 1);
+    view->displayIfNeeded();
+    view->displayIfNeeded();
+    EXPECT_EQ(draws, 1);
+
+    view->setBackgroundColor(NSColor::whiteColor());
+    TempDir dir;
+    const fs::path png = dir.path() / "v.png";
+    const fs::path svg = dir.path() / "v.svg";
+    view->setNeedsDisplay(true);
+    ASSERT_TRUE(view->writePNG(png.string()));
+    ASSERT_TRUE(view->writeSVG(svg.string()));
+    Retained<NSImage> written(NSImage::alloc()->initWithContentsOfFile(png.string()));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->size(), NSMakeSize(30, 20));
+    EXPECT_EQ(marvex::test::alphaAt(written->surface(), 0, 0), 255);  // the background
+    std::stringstream text;
+    text << std::ifstream(svg).rdbuf();
+    EXPECT_NE(text.str().find("<svg"), std::string::npos);
+    EXPECT_FALSE(view->writePNG((dir.path() / "missing" / "v.png").string()));
+    EXPECT_FALSE(view->writeSVG((dir.path() / "missing" / "v.svg").string()));
+}
