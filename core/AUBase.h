@@ -281,6 +281,8 @@ public:
     // [any thread]
     OSStatus GetLastRenderError() const { return mLastRenderError.load(); }
     Float64 GetLastRenderSampleTime() const { return mLastRenderedSampleTime; }
+    // [control] The reset selector forgets the last rendered time before calling Reset.
+    void SetLastRenderedSampleTime(Float64 inSampleTime) { mLastRenderedSampleTime = inSampleTime; }
 
     // Ascending start offset, read as signed whatever the event type.
     static bool SortParameterEventList(const AudioUnitParameterEvent& ev1,

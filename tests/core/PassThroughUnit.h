@@ -12,8 +12,8 @@ namespace marvex::test {
 class PassThroughUnit : public AUBase {
 public:
     explicit PassThroughUnit(ComponentInstance instance = nullptr, UInt32 inputs = 1,
-                             UInt32 outputs = 1)
-        : AUBase(instance, inputs, outputs) {}
+                             UInt32 outputs = 1, UInt32 groups = 0, UInt32 parts = 0)
+        : AUBase(instance, inputs, outputs, groups, parts) {}
 
     bool StreamFormatWritable(AudioUnitScope, AudioUnitElement) override {
         return !IsInitialized();

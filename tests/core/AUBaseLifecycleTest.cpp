@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "format/CFString.h"
+#include "tests/core/PassThroughUnit.h"
+#include "tests/core/RenderHarness.h"
+
+namespace {
+
+using marvex::test::PassThroughUnit;
+
+// Marks elements made by the subclass, so a test can tell whose CreateElement ran.
+class MarkedElement : public AUElement {
+public:
+    using AUElement::AUElement;
+};
+
+class LifecycleUnit : public PassThroughUnit {
+public:
+    using PassThroughUnit::PassThroughUnit;
+
+    AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement element) override {
+        if (scope == kAudioUnitScope_Global || scope == kAudioUnitScope_Group)
+            return new MarkedElement(this);
+        return AUBase::CreateElement(scope, element);
+    }
+    OSStatus Initialize() override {
+        ++initializeCalls;
+        return initializeResult;
+    }
+    void Cleanup() override { ++cleanupCalls; }
+
+    int initializeCalls = 0;
+    int cleanupCalls = 0;
+    OSStatus initializeResult = noErr;
+};
+
+template <class F>
+OSStatus ThrownStatus(F&& f) {
+    try {
+        f();
+    } catch (OSStatus status) {
+        return status;
+    }
+    return noErr;
+}
+
+struct Notice {
+    AudioUnitPropertyID id;
+    AudioUnitScope scope;
+    AudioUnitElement element;
+};
+
+void Record(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
+            AudioUnitElement element) {
+    static_cast<std::vector<Notice>*>(refCon)->push_back({id, scope, element});
+}
+
+TEST(AUBaseLifecycle, ConstructionMakesOnlyThePlainGlobalElement) {
+    LifecycleUnit unit(nullptr, 1, 1);
+    AUElement* global = unit.GetElement(kAudioUnitScope_Global, 0);
+    ASSERT_NE(global, nullptr);
+    EXPECT_EQ(dynamic_cast<MarkedElement*>(global), nullptr)
+        << "the global element must be the base's, whatever the subclass makes";
+    EXPECT_EQ(unit.Globals(), global);
+    EXPECT_EQ(unit.GetElement(kAudioUnitScope_Input, 0), nullptr);
+    EXPECT_EQ(ThrownStatus([&] { unit.GetInput(0); }), kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(unit.GetMaxFramesPerSlice(), 1156u);
+    EXPECT_EQ(unit.AudioUnitAPIVersion(), 2);
+    EXPECT_FALSE(unit.IsInitialized());
+    EXPECT_EQ(unit.GetLastRenderError(), noErr);
+    EXPECT_EQ(unit.GetLastRenderSampleTime(), -1.0);
+
+    ASSERT_TRUE(AUBase::sAUBaseCFStringsInitialized.load());
+    EXPECT_TRUE(CFEqual(AUBase::kUntitledString, CFSTR("Untitled")));
+    EXPECT_TRUE(CFEqual(AUBase::kRenderQualityString, CFSTR("render-quality")));
+    EXPECT_TRUE(CFEqual(AUBase::kElementNameString, CFSTR("element-name")));
+}
+
+TEST(AUBaseLifecycle, PostConstructorCreatesEveryScopeWithTheSubclassFactory) {
+    LifecycleUnit unit(nullptr, 1, 1, 2, 0);
+    unit.PostConstructor();
+    unit.PostConstructor();  // idempotent
+
+    EXPECT_EQ(unit.Inputs().GetNumberOfElements(), 1u);
+    EXPECT_EQ(unit.Outputs().GetNumberOfElements(), 1u);
+    EXPECT_EQ(unit.Parts().GetNumberOfElements(), 0u);
+    EXPECT_NE(dynamic_cast<AUInputElement*>(unit.GetElement(kAudioUnitScope_Input, 0)), nullptr);
+    EXPECT_NE(dynamic_cast<AUOutputElement*>(unit.GetElement(kAudioUnitScope_Output, 0)), nullptr);
+    ASSERT_EQ(unit.Groups().GetNumberOfElements(), 2u);
+    EXPECT_NE(dynamic_cast<MarkedElement*>(unit.GetElement(kAudioUnitScope_Group, 1)), nullptr);
+    EXPECT_EQ(unit.GetInput(0), unit.GetElement(kAudioUnitScope_Input, 0));
+}
+
+TEST(AUBaseLifecycle, ScopeAndElementLookupsThrowTheirStatuses) {
+    PassThroughUnit unit;
+    unit.PostConstructor();
+
+    EXPECT_EQ(ThrownStatus([&] { unit.GetScope(5); }), kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(ThrownStatus([&] { unit.GetElement(0xFFFFFFFF, 0); }), kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(&unit.GetScope(kAudioUnitScope_Part), &unit.Parts());
+    EXPECT_EQ(unit.GetElement(kAudioUnitScope_Output, 1), nullptr);
+    EXPECT_EQ(ThrownStatus([&] { unit.SafeGetElement(kAudioUnitScope_Output, 1); }),
+              kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(ThrownStatus([&] { unit.GetIOElement(kAudioUnitScope_Global, 0); }),
+              kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(ThrownStatus([&] { unit.GetOutput(1); }), kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(ThrownStatus([&] { unit.CreateElement(5, 0); }), kAudioUnitErr_InvalidScope);
+
+    EXPECT_EQ(ThrownStatus([&] { unit.SetNumberOfElements(kAudioUnitScope_Global, 2); }),
+              kAudioUnitErr_InvalidScope);
+    AUElement* global = unit.Globals();
+    unit.SetNumberOfElements(kAudioUnitScope_Global, 1);
+    EXPECT_EQ(unit.Globals(), global);
+    EXPECT_EQ(unit.GlobalScope().GetNumberOfElements(), 1u);
+    EXPECT_EQ(ThrownStatus([&] { unit.SetNumberOfElements(7, 1); }), kAudioUnitErr_InvalidScope);
+    unit.SetNumberOfElements(kAudioUnitScope_Input, 3);
+    EXPECT_NE(dynamic_cast<AUInputElement*>(unit.GetElement(kAudioUnitScope_Input, 2)), nullptr);
+}
+
+TEST(AUBaseLifecycle, HasInputOnlyForAnActiveExistingInput) {
+    PassThroughUnit unit;
+    unit.PostConstructor();
+    EXPECT_FALSE(unit.HasInput(0));
+    EXPECT_FALSE(unit.HasInput(9));  // no exception for a missing input
+    unit.GetInput(0)->SetInputCallback(marvex::test::RampInput, nullptr);
+    EXPECT_TRUE(unit.HasInput(0));
+    unit.GetInput(0)->SetInputCallback(nullptr, nullptr);
+    EXPECT_FALSE(unit.HasInput(0));
+}
+
+TEST(AUBaseLifecycle, InitializeAndCleanupRunTheirHooksOncePerChange) {
+    LifecycleUnit unit;
+    unit.PostConstructor();
+
+    unit.DoCleanup();
+    EXPECT_EQ(unit.cleanupCalls, 0) << "cleanup of an uninitialised unit";
+
+    unit.initializeResult = kAudioUnitErr_FormatNotSupported;
+    EXPECT_EQ(unit.DoInitialize(), kAudioUnitErr_FormatNotSupported);
+    EXPECT_FALSE(unit.IsInitialized());
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 0u)
+        << "a failed initialise allocates nothing";
+
+    unit.initializeResult = noErr;
+    EXPECT_EQ(unit.DoInitialize(), noErr);
+    EXPECT_EQ(unit.DoInitialize(), noErr);
+    EXPECT_EQ(unit.initializeCalls, 2);
+    EXPECT_TRUE(unit.IsInitialized());
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 1156u);
+
+    unit.DoCleanup();
+    EXPECT_EQ(unit.cleanupCalls, 1);
+    EXPECT_FALSE(unit.IsInitialized());
+
+    unit.DoInitialize();
+    unit.PreDestructor();
+    EXPECT_EQ(unit.cleanupCalls, 2) << "closing an initialised unit cleans it up";
+}
+
+TEST(AUBaseLifecycle, MaxFramesPerSliceReallocatesOnlyOnceBuffersExist) {
+    PassThroughUnit unit;
+    unit.PostConstructor();
+    std::vector<Notice> notices;
+    unit.AddPropertyListener(kAudioUnitProperty_MaximumFramesPerSlice, Record, &notices);
+
+    EXPECT_EQ(unit.CanSetMaxFrames(), noErr);
+    unit.SetMaxFramesPerSlice(512);
+    EXPECT_EQ(unit.GetMaxFramesPerSlice(), 512u);
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 0u);
+
+    ASSERT_EQ(unit.DoInitialize(), noErr);
+    EXPECT_EQ(unit.CanSetMaxFrames(), kAudioUnitErr_Initialized);
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 512u);
+
+    // Buffers stay allocated across a clean-up, so a change then reallocates at once.
+    unit.DoCleanup();
+    EXPECT_EQ(unit.CanSetMaxFrames(), noErr);
+    unit.SetMaxFramesPerSlice(2048);
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 512u)
+        << "buses allocate only while the unit is initialised";
+    unit.DoInitialize();
+    EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 2048u);
+
+    ASSERT_EQ(notices.size(), 2u);
+    for (const Notice& n : notices) {
+        EXPECT_EQ(n.scope, kAudioUnitScope_Global);
+        EXPECT_EQ(n.element, 0u);
+    }
+}
+
+}  // namespace
