@@ -1,0 +1,197 @@
+#include "host/CommandLine.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <new>
+
+#include "host/Commands.h"
+
+namespace marvex {
+namespace {
+
+constexpr const char* kFooter =
+    "Exit status: 0 success, 1 the unit failed, 2 bad command line or number, 3 input file\n"
+    "missing, unreadable or unsupported, 4 output cannot be written, 5 the tuner refused the\n"
+    "file's format or a state file, 6 the plug-in bundle cannot be loaded.";
+
+// Numbers must be finite: "nan" or "inf" would slip through range checks.
+const CLI::Validator kFinite(
+    [](std::string& text) {
+        char* end = nullptr;
+        const double value = std::strtod(text.c_str(), &end);
+        if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
+            return std::string("not a finite number: ") + text;
+        return std::string();
+    },
+    "FINITE");
+
+// The options that set the tuner up, shared by analyze, tune and view.
+struct TunerFlags {
+    CLI::Option* pitch = nullptr;
+    CLI::Option* precision = nullptr;
+    float pitchHz = 440.0f;
+    int precisionIndex = 2;
+
+    void add(CLI::App* command, TunerOptions& tuner, bool withBlock) {
+        if (withBlock) {
+            command
+                ->add_option("--block", tuner.blockFrames,
+                             "Frames per block; the parameters are read after each (default 512)")
+                ->check(CLI::Range(1u, 65536u));
+        }
+        pitch = command
+                    ->add_option("--pitch", pitchHz,
+                                 "Reference pitch in Hz, the centre of A4 (400 to 480)")
+                    ->check(kFinite & CLI::Range(400.0, 480.0));
+        precision = command
+                        ->add_option("--precision", precisionIndex,
+                                     "Analysis ring: 0 (16 half-waves), 1 (64), 2 (128), 3 (256) "
+                                     "or 4 (512)")
+                        ->check(CLI::Range(0, 4));
+        command->add_option("--state", tuner.stateFile,
+                            "Start from a state saved with `marvex state save` (.plist)");
+    }
+    void apply(TunerOptions& tuner) const {
+        if (pitch != nullptr && *pitch) tuner.pitchHz = pitchHz;
+        if (precision != nullptr && *precision)
+            tuner.precision = static_cast<float>(precisionIndex);
+    }
+};
+
+int reportFailure(const std::string& message, ExitCode code) {
+    std::fprintf(stderr, "marvex: %s\n", message.c_str());
+    return static_cast<int>(code);
+}
+
+}  // namespace
+
+int runCommandLine(int argc, char** argv) {
+    CLI::App app{
+        "marvex: an instrument tuner. It loads the Marvex plug-in and tunes audio through it.\n"
+        "Without a command it tunes a built-in performance: six open guitar strings, each a\n"
+        "little out of tune.",
+        "marvex"};
+    app.footer(kFooter);
+    app.fallthrough();
+    app.require_subcommand(0, 1);
+
+    GlobalOptions global;
+    bool noProgress = false;
+    app.add_option("--bundle", global.bundleDirectory,
+                   "Plug-in bundle directory (default: Marvex.bundle beside the program's bin/)");
+    app.add_flag("--no-progress", noProgress, "Never draw a progress bar");
+
+    // analyze
+    AnalyzeOptions analyze;
+    TunerFlags analyzeFlags;
+    CLI::App* analyzeCommand = app.add_subcommand(
+        "analyze", "Print what the tuner publishes after each block of an audio file");
+    analyzeCommand->add_option("FILE", analyze.input, "Audio file, or - for standard input")
+        ->required();
+    analyzeCommand->add_option("--format", analyze.format, "jsonl (default), csv or text")
+        ->check(CLI::IsMember({"jsonl", "csv", "text"}));
+    analyzeCommand->add_option("-o,--output", analyze.output,
+                               "Write to this file instead of standard output");
+    analyzeFlags.add(analyzeCommand, analyze.tuner, true);
+    analyzeCommand->footer(kFooter);
+
+    // tune
+    TuneOptions tune;
+    TunerFlags tuneFlags;
+    CLI::App* tuneCommand = app.add_subcommand(
+        "tune", "Cut an audio file into stable notes: name, frequency, cents off, needle");
+    tuneCommand->add_option("FILE", tune.input, "Audio file, or - for standard input")->required();
+    tuneCommand->add_option("--format", tune.format, "text (default) or jsonl")
+        ->check(CLI::IsMember({"text", "jsonl"}));
+    tuneCommand->add_option("-o,--output", tune.output,
+                            "Write to this file instead of standard output");
+    tuneCommand
+        ->add_option("--silence", tune.segmentation.silenceDbfs,
+                     "Level in dBFS below which a block is silence (default -45)")
+        ->check(kFinite & CLI::Range(-150.0, 0.0));
+    tuneCommand
+        ->add_option("--min-note", tune.segmentation.minNoteSeconds,
+                     "Shortest stable note in seconds (default 0.15)")
+        ->check(kFinite & CLI::Range(0.0, 60.0));
+    tuneFlags.add(tuneCommand, tune.tuner, true);
+    tuneCommand->footer(kFooter);
+
+    // state save / state show
+    CLI::App* stateCommand =
+        app.add_subcommand("state", "Save or show the tuner's state as a property-list file");
+    stateCommand->require_subcommand(1);
+    StateSaveOptions stateSave;
+    float savePitch = 440.0f;
+    int savePrecision = 2;
+    CLI::App* saveCommand =
+        stateCommand->add_subcommand("save", "Save a fresh tuner's state, with settings");
+    saveCommand->add_option("FILE", stateSave.output, "Property-list file to write")->required();
+    CLI::Option* savePitchOption =
+        saveCommand->add_option("--pitch", savePitch, "Reference pitch in Hz (400 to 480)")
+            ->check(kFinite & CLI::Range(400.0, 480.0));
+    CLI::Option* savePrecisionOption =
+        saveCommand->add_option("--precision", savePrecision, "Analysis ring, 0 to 4")
+            ->check(CLI::Range(0, 4));
+    std::string showPath;
+    CLI::App* showCommand =
+        stateCommand->add_subcommand("show", "Show a saved state as the tuner reads it");
+    showCommand->add_option("FILE", showPath, "Property-list file to read")->required();
+
+    // info
+    std::string infoFormat = "text";
+    CLI::App* infoCommand = app.add_subcommand(
+        "info", "The unit's identity, version, parameters and the properties it answers");
+    infoCommand->add_option("--format", infoFormat, "text (default) or json")
+        ->check(CLI::IsMember({"text", "json"}));
+
+    // perform
+    PerformOptions perform;
+    CLI::App* performCommand = app.add_subcommand(
+        "perform", "Write the built-in performance (six open strings) as a WAV file");
+    performCommand->add_option("-o,--output", perform.output, "WAV file to write")->required();
+    performCommand->add_option("--rate", perform.sampleRateHz, "Sample rate in Hz (default 44100)")
+        ->check(CLI::IsMember({8000.0, 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0}));
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::CallForAllHelp& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return static_cast<int>(ExitCode::Usage);
+    }
+    global.progress = !noProgress;
+
+    try {
+        if (*analyzeCommand) {
+            analyzeFlags.apply(analyze.tuner);
+            return runAnalyze(global, analyze);
+        }
+        if (*tuneCommand) {
+            tuneFlags.apply(tune.tuner);
+            return runTune(global, tune);
+        }
+        if (*saveCommand) {
+            if (*savePitchOption) stateSave.pitchHz = savePitch;
+            if (*savePrecisionOption) stateSave.precision = static_cast<float>(savePrecision);
+            return runStateSave(global, stateSave);
+        }
+        if (*showCommand) return runStateShow(global, showPath);
+        if (*infoCommand) return runInfo(global, infoFormat);
+        if (*performCommand) return runPerform(perform);
+        return runDefault(global);
+    } catch (const HostError& e) {
+        return reportFailure(e.what(), e.code());
+    } catch (const std::bad_alloc&) {
+        return reportFailure("out of memory", ExitCode::Failure);
+    } catch (const std::exception& e) {
+        return reportFailure(e.what(), ExitCode::Failure);
+    }
+}
+
+}  // namespace marvex

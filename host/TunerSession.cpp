@@ -1,0 +1,70 @@
+#include "host/TunerSession.h"
+
+#include <vector>
+
+#include "host/ProgressBar.h"
+#include "host/StateFile.h"
+
+namespace marvex {
+
+TunerSession::TunerSession(const TunerSettings& settings, double sampleRateHz,
+                           std::uint32_t channels)
+    : mUnit(HostedUnit::openFromBundle(
+          settings.bundleDirectory.empty() ? defaultBundleDirectory() : settings.bundleDirectory)),
+      mChannels(channels),
+      mBlockFrames(settings.blockFrames) {
+    if (!settings.stateFile.empty()) restoreStateFile(mUnit, settings.stateFile);
+    if (settings.precision) mUnit.setParameter(kTunerPrecision, *settings.precision);
+    if (settings.pitchHz) mUnit.setParameter(kTunerPitch, *settings.pitchHz);
+    mUnit.setStreamFormat(sampleRateHz, channels);
+    mUnit.setMaximumFramesPerSlice(mBlockFrames);
+    mRenderer = std::make_unique<BlockRenderer>(mUnit, channels, mBlockFrames);
+    mUnit.initialize();
+}
+
+void TunerSession::renderBlock(std::span<const float* const> input, std::uint32_t frames,
+                               BlockRecord& record) {
+    const OSStatus status = mRenderer->render(input, frames);
+    if (status != noErr)
+        throwStatus(ExitCode::Failure, "the tuner failed at frame " + std::to_string(mNextFrame),
+                    status);
+    record.frame = mNextFrame;
+    record.frames = frames;
+    const OSStatus readStatus = mUnit.readParameters(record.values);
+    if (readStatus != noErr) throwStatus(ExitCode::Failure, "cannot read the tuner", readStatus);
+    mNextFrame += frames;
+}
+
+void TunerSession::restart() {
+    mUnit.uninitialize();
+    mUnit.initialize();
+}
+
+std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progress,
+                        const BlockHandler& onBlock) {
+    const std::uint32_t channels = session.channels();
+    const std::uint32_t block = session.blockFrames();
+    std::vector<std::vector<float>> buffers(channels, std::vector<float>(block));
+    std::vector<float*> writable;
+    std::vector<const float*> readable;
+    for (auto& buffer : buffers) {
+        writable.push_back(buffer.data());
+        readable.push_back(buffer.data());
+    }
+    ProgressBar bar(reader.displayName(), reader.info().frames, progress);
+    BlockRecord record;
+    std::int64_t done = 0;
+    for (;;) {
+        const std::size_t got = reader.read(writable, block);
+        if (got == 0) break;
+        session.renderBlock(readable, static_cast<std::uint32_t>(got), record);
+        done += static_cast<std::int64_t>(got);
+        bar.update(done);
+        if (!onBlock(record, std::span<const float* const>(readable.data(), readable.size())))
+            break;
+    }
+    bar.finish();
+    return done;
+}
+
+}  // namespace marvex

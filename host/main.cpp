@@ -1,0 +1,5 @@
+#include "host/CommandLine.h"
+
+int main(int argc, char** argv) {
+    return marvex::runCommandLine(argc, argv);
+}
