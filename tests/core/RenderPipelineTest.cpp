@@ -1,0 +1,352 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+#include "core/ProcessorModeGuard.h"
+#include "tests/core/RenderHarness.h"
+#include "tests/support/AllocationCounter.h"
+
+namespace {
+
+using marvex::ProcessorModeGuard;
+using marvex::test::HostBuffers;
+using marvex::test::PassThroughUnit;
+using marvex::test::RampInput;
+using marvex::test::TimeStamp;
+
+constexpr UInt32 kFrames = 512;
+
+class RenderUnit : public PassThroughUnit {
+public:
+    RenderUnit(UInt32 outputs = 1) : PassThroughUnit(nullptr, 1, outputs) {
+        PostConstructor();
+        SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, RampInput, &pulls);
+    }
+
+    OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& ts,
+                    UInt32 frames) override {
+        ++renders;
+        modeInRender = ProcessorModeGuard::Current();
+        if (throwForeign) throw std::runtime_error("not a status");
+        flags |= flagsToAdd;
+        return PassThroughUnit::Render(flags, ts, frames);
+    }
+
+    int pulls = 0;
+    int renders = 0;
+    std::uint64_t modeInRender = 0;
+    bool throwForeign = false;
+    AudioUnitRenderActionFlags flagsToAdd = 0;
+};
+
+// What the notifications and the last-render-error listener saw.
+struct Observed {
+    std::vector<AudioUnitRenderActionFlags> pre, post;
+    int errorNotices = 0;
+    // Each callback adds this to the local flags word it is given.
+    AudioUnitRenderActionFlags mark = 0;
+};
+
+OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
+                UInt32, AudioBufferList*) {
+    auto* o = static_cast<Observed*>(refCon);
+    if (*flags & kAudioUnitRenderAction_PreRender) o->pre.push_back(*flags);
+    if (*flags & kAudioUnitRenderAction_PostRender) o->post.push_back(*flags);
+    *flags |= o->mark;
+    return kAudioUnitErr_InvalidProperty;  // ignored by the render
+}
+
+void ErrorListener(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
+                   AudioUnitElement element) {
+    EXPECT_EQ(id, kAudioUnitProperty_LastRenderError);
+    EXPECT_EQ(scope, kAudioUnitScope_Global);
+    EXPECT_EQ(element, 0u);
+    ++static_cast<Observed*>(refCon)->errorNotices;
+}
+
+AudioUnitParameterEvent Event(SInt32 offset, AudioUnitScope scope, UInt32 type) {
+    AudioUnitParameterEvent e{};
+    e.scope = scope;
+    e.parameter = 3;
+    e.eventType = type;
+    if (type == kParameterEvent_Ramped) {
+        e.eventValues.ramp.startBufferOffset = offset;
+        e.eventValues.ramp.durationInFrames = 10;
+        e.eventValues.ramp.endValue = 1.0f;
+    } else {
+        e.eventValues.immediate.bufferOffset = UInt32(offset);
+        e.eventValues.immediate.value = 0.5f;
+    }
+    return e;
+}
+
+// A unit rendering once successfully with a notification registered, so that the notification
+// is active when the row's render runs.
+struct Rig {
+    explicit Rig(UInt32 outputs = 1) : unit(outputs) {
+        unit.AddPropertyListener(kAudioUnitProperty_LastRenderError, ErrorListener, &seen);
+        EXPECT_EQ(unit.DoInitialize(), noErr);
+        EXPECT_EQ(unit.SetRenderNotification(Notify, &seen), noErr);
+        HostBuffers out(2, kFrames);
+        AudioUnitRenderActionFlags flags = 0;
+        EXPECT_EQ(unit.DoRender(flags, TimeStamp(0), 0, kFrames, out.get()), noErr);
+        seen = Observed{};
+    }
+
+    OSStatus Render(Float64 time, UInt32 bus, UInt32 frames, AudioBufferList& list,
+                    AudioUnitRenderActionFlags flags = 0) {
+        return unit.DoRender(flags, TimeStamp(time), bus, frames, list);
+    }
+
+    RenderUnit unit;
+    Observed seen;
+};
+
+TEST(RenderPipeline, FailuresFollowTheTable) {
+    enum Row { Uninitialized, TooManyFrames, NoSuchBus, BufferCount, Thrown, RenderError };
+    struct Expect {
+        Row row;
+        OSStatus status;
+        std::size_t pre, post;
+        bool eventsKept;
+    };
+    const Expect table[] = {
+        {Uninitialized, kAudioUnitErr_Uninitialized, 0, 0, true},
+        {TooManyFrames, kAudioUnitErr_TooManyFramesToProcess, 0, 0, true},
+        {NoSuchBus, kAudioUnitErr_InvalidElement, 0, 0, true},
+        {BufferCount, paramErr, 0, 0, true},
+        {Thrown, kAudioUnitErr_InvalidScope, 1, 0, true},
+        {RenderError, kAudioUnitErr_NoConnection, 1, 1, false},
+    };
+    for (const Expect& e : table) {
+        SCOPED_TRACE(testing::Message() << "row " << e.row);
+        Rig rig;
+        UInt32 frames = kFrames, bus = 0, buffers = 2;
+        const AudioUnitParameterEvent kept =
+            Event(600, kAudioUnitScope_Global, kParameterEvent_Immediate);
+        rig.unit.ScheduleParameter(&kept, 1);
+        switch (e.row) {
+            case Uninitialized:
+                rig.unit.DoCleanup();
+                break;
+            case TooManyFrames:
+                frames = rig.unit.GetMaxFramesPerSlice() + 1;
+                break;
+            case NoSuchBus:
+                bus = 1;
+                break;
+            case BufferCount:
+                buffers = 1;
+                break;
+            case Thrown: {
+                const AudioUnitParameterEvent bad = Event(0, 5, kParameterEvent_Ramped);
+                rig.unit.ScheduleParameter(&bad, 1);
+                break;
+            }
+            case RenderError:
+                rig.unit.SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, nullptr,
+                                          nullptr);
+                break;
+        }
+        const std::size_t scheduled = rig.unit.ScheduledEvents().size();
+        HostBuffers out(buffers, frames);
+        const std::uint64_t modeBefore = ProcessorModeGuard::Current();
+
+        EXPECT_EQ(rig.Render(1, bus, frames, out.get(), 0x2), e.status);
+
+        EXPECT_EQ(ProcessorModeGuard::Current(), modeBefore);
+        EXPECT_EQ(rig.seen.errorNotices, 1);
+        EXPECT_EQ(rig.unit.TakeLastRenderError(), e.status);
+        EXPECT_EQ(rig.unit.TakeLastRenderError(), noErr) << "read-and-clear";
+        ASSERT_EQ(rig.seen.pre.size(), e.pre);
+        ASSERT_EQ(rig.seen.post.size(), e.post);
+        if (e.pre) {
+            EXPECT_EQ(rig.seen.pre[0], 0x2u | kAudioUnitRenderAction_PreRender);
+        }
+        if (e.post) {
+            EXPECT_EQ(rig.seen.post[0], 0x2u | kAudioUnitRenderAction_PostRender |
+                                            kAudioUnitRenderAction_PostRenderError);
+        }
+        EXPECT_EQ(rig.unit.ScheduledEvents().size(), e.eventsKept ? scheduled : 0u);
+    }
+}
+
+TEST(RenderPipeline, FrameLimitIsInclusiveAndOnlyTheFirstErrorIsKept) {
+    Rig rig;
+    const UInt32 max = rig.unit.GetMaxFramesPerSlice();
+    HostBuffers atMax(2, max + 1);
+    EXPECT_EQ(rig.Render(1, 0, max, atMax.get()), noErr);
+    EXPECT_EQ(rig.Render(2, 0, max + 1, atMax.get()), kAudioUnitErr_TooManyFramesToProcess);
+    HostBuffers one(1, max);
+    EXPECT_EQ(rig.Render(3, 0, max, one.get()), paramErr);
+    EXPECT_EQ(rig.seen.errorNotices, 1);
+    EXPECT_EQ(rig.unit.TakeLastRenderError(), kAudioUnitErr_TooManyFramesToProcess);
+
+    // Once read, the next error is stored and announced again.
+    EXPECT_EQ(rig.Render(4, 0, max, one.get()), paramErr);
+    EXPECT_EQ(rig.seen.errorNotices, 2);
+    EXPECT_EQ(rig.unit.GetLastRenderError(), paramErr);
+}
+
+TEST(RenderPipeline, RendersOncePerTimeStampUntilReset) {
+    Rig rig;
+    const int renders = rig.unit.renders;
+    HostBuffers out(2, kFrames);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.unit.renders, renders + 1);
+    EXPECT_EQ(rig.seen.pre.size(), 2u) << "notifications run for every call";
+
+    EXPECT_EQ(rig.unit.Reset(kAudioUnitScope_Global, 0), noErr);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.unit.renders, renders + 2);
+}
+
+TEST(RenderPipeline, NotificationChangesTakeEffectAtTheNextRender) {
+    Rig rig;
+    Observed late, twice;
+    HostBuffers out(2, kFrames);
+
+    EXPECT_EQ(rig.unit.SetRenderNotification(nullptr, &late), paramErr);
+    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &late), noErr);
+    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &late), noErr);  // same pair: one entry
+    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &twice), noErr);
+    EXPECT_TRUE(late.pre.empty());
+
+    rig.unit.flagsToAdd = 0x40;
+    EXPECT_EQ(rig.Render(1, 0, kFrames, out.get(), 0x1), noErr);
+    ASSERT_EQ(late.pre.size(), 1u);
+    ASSERT_EQ(late.post.size(), 1u);
+    EXPECT_EQ(late.pre[0], 0x1u | kAudioUnitRenderAction_PreRender);
+    EXPECT_EQ(late.post[0], 0x41u | kAudioUnitRenderAction_PostRender)
+        << "post-render flags start from the caller's word as the render left it";
+    EXPECT_EQ(twice.pre.size(), 1u);
+
+    // Earlier callbacks' changes to the local word are seen by later ones only.
+    rig.seen.mark = 0x1000;
+    AudioUnitRenderActionFlags callerFlags = 0;
+    rig.unit.flagsToAdd = 0;
+    EXPECT_EQ(rig.unit.DoRender(callerFlags, TimeStamp(2), 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(late.pre.back() & 0x1000u, 0x1000u);
+    EXPECT_EQ(callerFlags & 0x1000u, 0u);
+
+    EXPECT_EQ(rig.unit.RemoveRenderNotification(Notify, &late), noErr);
+    EXPECT_EQ(rig.unit.RemoveRenderNotification(Notify, &out), noErr);  // not registered
+    EXPECT_EQ(rig.Render(3, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(late.pre.size(), 2u);
+    EXPECT_EQ(twice.pre.size(), 3u);
+}
+
+TEST(RenderPipeline, HandsOverOwnBuffersOrCopiesIntoTheCallers) {
+    {
+        Rig rig;  // null data pointers: the caller reads the unit's buffers
+        HostBuffers out(2, kFrames, false);
+        ASSERT_EQ(rig.Render(100, 0, kFrames, out.get()), noErr);
+        const AudioBufferList& own = rig.unit.GetOutput(0)->GetBufferList();
+        for (UInt32 b = 0; b < 2; ++b) {
+            ASSERT_NE(out.get().mBuffers[b].mData, nullptr);
+            EXPECT_EQ(out.get().mBuffers[b].mData, own.mBuffers[b].mData);
+            EXPECT_EQ(out.get().mBuffers[b].mDataByteSize, kFrames * 4);
+        }
+        EXPECT_EQ(static_cast<const float*>(out.get().mBuffers[1].mData)[5], 1105.0f);
+    }
+    for (UInt32 outputs : {1u, 2u}) {
+        Rig rig(outputs);  // caller's buffers: the samples land there
+        HostBuffers out(2, kFrames);
+        ASSERT_EQ(rig.Render(100, 0, kFrames, out.get()), noErr);
+        EXPECT_EQ(out.samples(0)[0], 100.0f);
+        EXPECT_EQ(out.samples(1)[kFrames - 1], 1611.0f);
+        if (outputs == 1) {
+            // The caller's list was adopted for the render and let go afterwards.
+            EXPECT_EQ(rig.unit.GetOutput(0)->GetAUBufferList().GetPtrState(), 0u);
+        }
+    }
+}
+
+TEST(RenderPipeline, FlushesDenormalsDuringRenderAndRestoresTheModeOnEveryWayOut) {
+    Rig rig;
+    const std::uint64_t flush = ProcessorModeGuard::FlushBits();
+    const std::uint64_t host = ProcessorModeGuard::Current() & ~flush;
+    ProcessorModeGuard::Restore(host);
+    HostBuffers out(2, kFrames);
+
+    EXPECT_EQ(rig.Render(1, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.unit.modeInRender & flush, flush);
+    EXPECT_EQ(ProcessorModeGuard::Current(), host);
+
+    EXPECT_EQ(rig.Render(2, 9, kFrames, out.get()), kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(ProcessorModeGuard::Current(), host);
+
+    rig.unit.throwForeign = true;
+    EXPECT_THROW(rig.Render(3, 0, kFrames, out.get()), std::runtime_error);
+    EXPECT_EQ(ProcessorModeGuard::Current(), host);
+    EXPECT_EQ(rig.unit.GetLastRenderError(), kAudioUnitErr_InvalidElement)
+        << "only statuses are recorded";
+}
+
+TEST(RenderPipeline, SteadyStateRenderAllocatesNothing) {
+    Rig rig;
+    Observed other;
+    rig.unit.SetRenderNotification(Notify, &other);
+    HostBuffers out(2, kFrames);
+    HostBuffers borrowed(2, kFrames, false);
+    rig.Render(1, 0, kFrames, out.get());      // applies the queued notification
+    for (Observed* o : {&rig.seen, &other}) {  // the test's own callbacks must not allocate
+        o->pre.reserve(64);
+        o->post.reserve(64);
+    }
+
+    for (int i = 0; i < 4; ++i) {
+        // Scheduling is a control-thread step; slicing and emptying the events are not.
+        const AudioUnitParameterEvent events[] = {
+            Event(100, kAudioUnitScope_Global, kParameterEvent_Immediate),
+            Event(200, kAudioUnitScope_Global, kParameterEvent_Ramped)};
+        rig.unit.ScheduleParameter(events, 2);
+        rig.unit.RemoveRenderNotification(Notify, &other);
+        rig.unit.SetRenderNotification(Notify, &other);
+        for (UInt32 b = 0; b < 2; ++b) borrowed.get().mBuffers[b].mData = nullptr;
+
+        marvex::test::CountAllocations count;
+        EXPECT_EQ(rig.Render(2.0 + i * 2, 0, kFrames, out.get()), noErr);
+        EXPECT_EQ(rig.Render(3.0 + i * 2, 0, kFrames, borrowed.get()), noErr);
+        EXPECT_EQ(rig.Render(3.0 + i * 2, 7, kFrames, out.get()), kAudioUnitErr_InvalidElement);
+        EXPECT_EQ(count.count(), 0u) << "round " << i;
+    }
+    EXPECT_EQ(other.pre.size(), 9u);
+}
+
+TEST(RenderPipeline, InputCallbackIsStoredAndAnnounced) {
+    RenderUnit unit;
+    struct Heard {
+        int count = 0;
+        AudioUnitPropertyID id = 0;
+        AudioUnitScope scope = 0;
+        AudioUnitElement element = 0;
+    } heard;
+    unit.AddPropertyListener(
+        kAudioUnitProperty_SetRenderCallback,
+        [](void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
+           AudioUnitElement element) {
+            auto* h = static_cast<Heard*>(refCon);
+            *h = {h->count + 1, id, scope, element};
+        },
+        &heard);
+    EXPECT_EQ(unit.SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, nullptr, nullptr),
+              noErr);
+    EXPECT_FALSE(unit.HasInput(0));
+    EXPECT_EQ(heard.count, 1);
+    EXPECT_EQ(heard.scope, kAudioUnitScope_Input);
+    EXPECT_EQ(heard.element, 0u);
+
+    try {
+        unit.SetInputCallback(kAudioUnitProperty_SetRenderCallback, 3, RampInput, nullptr);
+        ADD_FAILURE() << "a missing input must throw";
+    } catch (OSStatus status) {
+        EXPECT_EQ(status, kAudioUnitErr_InvalidElement);
+    }
+    EXPECT_EQ(heard.count, 1);
+}
+
+}  // namespace
