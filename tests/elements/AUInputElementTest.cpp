@@ -1,0 +1,193 @@
+#include "elements/AUInputElement.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "format/AudioUnitHandle.h"
+#include "tests/elements/TestUnit.h"
+#include "tests/support/AllocationCounter.h"
+
+namespace {
+
+// A source unit reached only through the component services. It renders into its own buffers,
+// may offer a direct render entry, and may disconnect its consumer in the middle of a render.
+struct Source {
+    bool offerDirectEntry = true;
+    int renders = 0, directRenders = 0;
+    UInt32 lastBus = ~0u;
+    AUInputElement* disconnectDuringRender = nullptr;
+    std::vector<float> memory = std::vector<float>(2 * 64, 0.5f);
+
+    OSStatus Render(UInt32 bus, AudioBufferList* io) {
+        lastBus = bus;
+        for (UInt32 i = 0; i < io->mNumberBuffers; ++i) io->mBuffers[i].mData = &memory[i * 64];
+        if (disconnectDuringRender != nullptr) disconnectDuringRender->Disconnect();
+        return noErr;
+    }
+};
+
+Source* gOpening = nullptr;
+
+OSStatus DirectRender(void* storage, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 bus,
+                      UInt32, AudioBufferList* io) {
+    ++static_cast<Source*>(storage)->directRenders;
+    return static_cast<Source*>(storage)->Render(bus, io);
+}
+
+ComponentResult SourceEntry(ComponentParameters* block, void* storage) {
+    auto* source = static_cast<Source*>(storage);
+    const ComponentParameterWord* p = block->params;  // p[0] is the last argument
+    switch (block->what) {
+        case kComponentOpenSelect:
+            SetComponentInstanceStorage(marvex::UnpackPointer<ComponentInstanceRecord>(p[0]),
+                                        gOpening);
+            return noErr;
+        case kComponentCloseSelect:
+            return noErr;
+        case kAudioUnitGetPropertySelect:  // id, scope, element, outData, ioDataSize
+            if (marvex::UnpackUInt32(p[4]) != kAudioUnitProperty_FastDispatch ||
+                marvex::UnpackUInt32(p[2]) != kAudioUnitRenderSelect || !source->offerDirectEntry)
+                return kAudioUnitErr_InvalidProperty;
+            *marvex::UnpackPointer<AudioUnitRenderProc>(p[1]) = DirectRender;
+            return noErr;
+        case kAudioUnitRenderSelect:  // flags, time stamp, bus, frames, list
+            ++source->renders;
+            return source->Render(marvex::UnpackUInt32(p[2]),
+                                  marvex::UnpackPointer<AudioBufferList>(p[0]));
+        default:
+            return badComponentSelector;
+    }
+}
+
+struct CallbackLog {
+    UInt32 element = 0;
+    AudioBufferList* list = nullptr;
+    OSStatus result = noErr;
+    AUInputElement* disconnect = nullptr;
+};
+
+OSStatus Callback(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32 element,
+                  UInt32 frames, AudioBufferList* list) {
+    auto* log = static_cast<CallbackLog*>(refCon);
+    log->element = element;
+    log->list = list;
+    static_cast<float*>(list->mBuffers[1].mData)[frames - 1] = 0.25f;  // must be writable
+    if (log->disconnect != nullptr) log->disconnect->Disconnect();
+    return log->result;
+}
+
+class InputTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        const ComponentDescription description{kAudioUnitType_Effect, marvex::FourCC("tsrc"),
+                                               marvex::FourCC("Test"), 0, 0};
+        sComponent = RegisterComponentEntry(&description, SourceEntry, "test source", 1);
+    }
+    static void TearDownTestSuite() { UnregisterComponent(sComponent); }
+    void SetUp() override {
+        unit.initialized = true;
+        unit.maxFrames = 64;
+        gOpening = &source;
+        ASSERT_EQ(marvex::AudioUnitHandle::Open(sComponent, sourceUnit), noErr);
+    }
+    OSStatus Pull(UInt32 frames, AudioUnitElement element = 0) {
+        AudioUnitRenderActionFlags flags = 0;
+        const AudioTimeStamp time{};
+        return input.PullInput(flags, time, element, frames);
+    }
+
+    static inline Component sComponent = nullptr;
+    marvex::test::TestUnit unit;
+    Source source;
+    marvex::AudioUnitHandle sourceUnit;
+    AUInputElement input{&unit};
+};
+
+TEST_F(InputTest, ConnectionPullsTheSourceDirectlyOrThroughTheServices) {
+    EXPECT_EQ(Pull(16), kAudioUnitErr_NoConnection);
+    for (bool direct : {true, false}) {
+        source.offerDirectEntry = direct;
+        input.SetConnection({sourceUnit.Get(), 3, 0});
+        EXPECT_EQ(input.HasDirectRenderEntry(), direct);
+        EXPECT_EQ(input.GetAUBufferList().GetAllocatedBytes(), 0u);  // the source's buffers
+        EXPECT_EQ(Pull(16), noErr);
+        EXPECT_EQ(source.lastBus, 3u);
+        EXPECT_EQ(input.GetBufferList().mBuffers[1].mData, &source.memory[64]);
+        EXPECT_EQ(input.GetBufferList().mBuffers[1].mDataByteSize, 64u);
+    }
+    EXPECT_EQ(source.directRenders, 1);
+    EXPECT_EQ(source.renders, 1);
+
+    input.SetConnection({nullptr, 0, 0});
+    EXPECT_EQ(Pull(16), kAudioUnitErr_NoConnection);
+    EXPECT_EQ(source.directRenders + source.renders, 2);
+
+    // Disconnected while the source renders: the result is no longer this input's.
+    for (bool direct : {true, false}) {
+        source.offerDirectEntry = direct;
+        input.SetConnection({sourceUnit.Get(), 0, 0});
+        source.disconnectDuringRender = &input;
+        EXPECT_EQ(Pull(16), kAudioUnitErr_NoConnection);
+    }
+}
+
+TEST_F(InputTest, CallbackFillsTheInputsOwnMemory) {
+    CallbackLog log;
+    input.SetInputCallback(Callback, &log);
+    EXPECT_EQ(Pull(32, 5), noErr);
+    EXPECT_EQ(log.element, 5u);
+    EXPECT_EQ(log.list, &input.GetBufferList());
+    EXPECT_EQ(log.list->mBuffers[0].mData, input.GetAUBufferList().GetMemory());
+    log.result = -4;
+    EXPECT_EQ(Pull(32), -4);
+    log.result = noErr;
+    EXPECT_EQ(Pull(100), noErr);  // longer than allocated: grows instead of overrunning
+    EXPECT_EQ(input.GetAUBufferList().GetAllocatedFrames(), 100u);
+    log.disconnect = &input;
+    EXPECT_EQ(Pull(16), kAudioUnitErr_NoConnection);
+    input.SetInputCallback(Callback, &log);
+    input.SetInputCallback(nullptr, nullptr);
+    EXPECT_FALSE(input.IsActive());
+}
+
+TEST_F(InputTest, PullsAllocateNothingOnceAllocated) {
+    CallbackLog log;
+    input.SetInputCallback(Callback, &log);
+    AUInputElement connected(&unit);
+    connected.SetConnection({sourceUnit.Get(), 0, 0});
+    AUOutputElement output(&unit);
+    marvex::test::CountAllocations counter;
+    for (UInt32 frames : {64u, 1u, 33u}) {
+        EXPECT_EQ(Pull(frames), noErr);
+        AudioUnitRenderActionFlags flags = 0;
+        EXPECT_EQ(connected.PullInput(flags, AudioTimeStamp{}, 0, frames), noErr);
+        output.PrepareBuffer(frames);
+    }
+    EXPECT_EQ(counter.count(), 0u);
+}
+
+TEST(IOElement, FormatDefaultsAndAllocationFollowTheUnit) {
+    marvex::test::TestUnit unit;
+    unit.maxFrames = 256;
+    AUOutputElement output(&unit);
+    EXPECT_EQ(output.GetStreamFormat().mSampleRate, 44100.0);
+    EXPECT_EQ(output.GetStreamFormat().mFormatFlags, 0x29u);  // float, packed, non-interleaved
+    output.AllocateBuffer();
+    EXPECT_EQ(output.GetAUBufferList().GetAllocatedBytes(), 0u);  // not initialised yet
+
+    unit.initialized = true;
+    CAStreamBasicDescription quad;
+    quad.SetCanonical(4, false);
+    EXPECT_EQ(output.SetStreamFormat(quad), noErr);
+    EXPECT_EQ(output.GetAUBufferList().GetAllocatedBytes(), 4u * 256 * 4);
+    AUInputElement input(&unit);
+    input.AllocateBuffer();  // no callback: a list block, no samples
+    EXPECT_EQ(input.GetAUBufferList().GetAllocatedStreams(), 2u);
+    EXPECT_EQ(input.GetAUBufferList().GetAllocatedBytes(), 0u);
+
+    unit.apiVersion = 1;
+    EXPECT_TRUE(AUInputElement(&unit).GetStreamFormat().IsInterleaved());
+}
+
+}  // namespace
