@@ -4,11 +4,16 @@
 
 // One captured positive half-wave lobe of a channel's waveform.
 struct Bubble {
-    float area;              // sum of the lobe's samples; 0 for a lobe too small to keep;
-                             // the first sample while the lobe is open
-    std::uint32_t startPos;  // position of the lobe's first sample
-    std::uint32_t endPos;  // position of the first negative sample after it (= startPos while open)
-    float matchRatio;      // -1 while unmatched, else smaller/larger area of the pair (> 0.9)
-    float period;          // samples between this lobe and its partner; 0 until matched
-    std::int32_t noteIndex;  // tone-grid bin the latest estimate put the lobe in; 0 at start
+    // Sum of the lobe's samples; 0 for a lobe too small to keep; its first sample while open.
+    float area;
+    // Position of the lobe's first sample.
+    std::uint32_t startPos;
+    // Position of the first negative sample after the lobe; equals startPos while it is open.
+    std::uint32_t endPos;
+    // -1 while unmatched; once paired, the smaller area over the larger (above 0.9).
+    float matchRatio;
+    // Samples between this lobe and its partner; 0 until matched.
+    float period;
+    // Tone-grid bin that the latest estimate placed the lobe in; 0 when the lobe starts.
+    std::int32_t noteIndex;
 };

@@ -11,6 +11,8 @@ MarvexKernel::MarvexKernel(AUEffectBase* inAudioUnit)
     : AUKernelBase(inAudioUnit), mBlockCount(0), mWriteIndex(0) {
     for (Bubble& b : mBubbles) b = Bubble{0.0f, 0, 0, kUnmatched, 0.0f, 0};
     prepareTones();
+    mZeroPeriodBin = static_cast<std::uint8_t>(binOfPeriod(0.0f));
+    for (std::uint8_t& bin : mPeriodBins) bin = mZeroPeriodBin;
 }
 
 MarvexKernel::~MarvexKernel() = default;
@@ -52,6 +54,7 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
             } else if (x < 0.0f) {
                 Bubble& b = mBubbles[writeIndex];
                 b.period = 0.0f;
+                mPeriodBins[writeIndex] = mZeroPeriodBin;
                 b.endPos = pos;
                 b.area = area;
                 if (area > kMinimumLobeArea) {
@@ -66,6 +69,7 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
         } else if (prev < 0.0f && x >= 0.0f) {
             area = x;
             mBubbles[writeIndex] = Bubble{x, pos, pos, kUnmatched, 0.0f, 0};
+            mPeriodBins[writeIndex] = mZeroPeriodBin;
         }
         prev = x;
     }

@@ -52,6 +52,9 @@ private:
     void prepareTones();
     // Smallest bin k with period > mUpperPeriods[k], or kToneCount if there is none.
     int binOfPeriod(float period) const;
+    // Record i's partner: the first record after it around the ring whose area and its own
+    // have a ratio above the match threshold; -1 if none.
+    int findPartner(int i, int n) const;
 
     float mPrevSample = 0.0f;
     float mCurrentArea = 0.0f;
@@ -68,4 +71,8 @@ private:
     // The tables decrease for every sane rate and Pitch; only then may bins be found by
     // bisection. Host-written nonsense (Pitch 0, NaN, negative) falls back to a linear scan.
     bool mTablesDescending = false;
+    // binOfPeriod of each record's period, kept wherever a period is written, so that voting
+    // does not search the table again for every record at every estimate.
+    std::uint8_t mPeriodBins[kBubbleCapacity];
+    std::uint8_t mZeroPeriodBin = kToneCount;  // binOfPeriod(0)
 };

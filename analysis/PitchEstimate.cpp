@@ -1,3 +1,5 @@
+#include <bit>
+#include <cfloat>
 #include <cstdint>
 
 #include "analysis/AnalysisConstants.h"
@@ -7,6 +9,60 @@
 
 using namespace marvex;
 
+namespace {
+
+// A rounded quotient fl(q) exceeds the match threshold exactly when q exceeds the midpoint
+// between the threshold and the next float up (a tie rounds to the threshold, whose last bit is
+// even). The midpoint has 25 significant bits, so its product with any float is exact in
+// double: pairs can be tested without dividing.
+constexpr double kMatchMidpoint =
+    (static_cast<double>(kMatchThreshold) +
+     static_cast<double>(std::bit_cast<float>(std::bit_cast<std::uint32_t>(kMatchThreshold) + 1))) /
+    2.0;
+static_assert((std::bit_cast<std::uint32_t>(kMatchThreshold) & 1) == 0);
+
+// The smaller of two areas over the larger, rounded, as the pairing defines it.
+float areaRatio(float a, float b) {
+    const float larger = b > a ? b : a;
+    const float smaller = b > a ? a : b;
+    return larger > 0.0f ? smaller / larger : 0.0f;
+}
+
+}  // namespace
+
+int MarvexKernel::findPartner(int i, int n) const {
+    const float area = mBubbles[i].area;
+    if (!(area >= 2.0f * FLT_MIN)) {
+        // Zero, subnormal (which flush-to-zero modes treat as zero) or NaN: the plain way.
+        for (int j = (i + 1 == n) ? 0 : i + 1; j != i; j = (j + 1 == n) ? 0 : j + 1)
+            if (areaRatio(area, mBubbles[j].area) > kMatchThreshold) return j;
+        return -1;
+    }
+    // The areas b that pair with this one form the float interval [low, high]: b below the area
+    // needs b > midpoint x area, b above it needs midpoint x b < area (both exact in double).
+    const double exactArea = area;
+    const double lowBound = kMatchMidpoint * exactArea;
+    std::uint32_t low = std::bit_cast<std::uint32_t>(static_cast<float>(lowBound));
+    if (!(static_cast<double>(std::bit_cast<float>(low)) > lowBound)) ++low;
+    std::uint32_t high =
+        std::bit_cast<std::uint32_t>(static_cast<float>(exactArea / kMatchMidpoint));
+    if (!(kMatchMidpoint * static_cast<double>(std::bit_cast<float>(high)) < exactArea)) --high;
+    if (low > high) return -1;  // an infinite area pairs with nothing
+
+    // Areas are never negative, and non-negative floats order like their bit patterns, so one
+    // unsigned comparison tests the interval without a branch that noise would mispredict.
+    // (-0 and subnormals land outside it, as they do in a float comparison.)
+    const std::uint32_t width = high - low;
+    const auto inRange = [&](int j) {
+        return std::bit_cast<std::uint32_t>(mBubbles[j].area) - low <= width;
+    };
+    for (int j = i + 1; j < n; ++j)
+        if (inRange(j)) return j;
+    for (int j = 0; j < i; ++j)
+        if (inRange(j)) return j;
+    return -1;
+}
+
 void MarvexKernel::updateFrequency() {
     const int n = getMaxBubbles();
 
@@ -15,42 +71,39 @@ void MarvexKernel::updateFrequency() {
     for (int i = 0; i < n; ++i) {
         Bubble& mine = mBubbles[i];
         if (mine.matchRatio != kUnmatched) continue;
-        for (int j = (i + 1 == n) ? 0 : i + 1; j != i; j = (j + 1 == n) ? 0 : j + 1) {
-            const Bubble& other = mBubbles[j];
-            float larger;
-            float smaller;
-            if (other.area > mine.area) {
-                larger = other.area;
-                smaller = mine.area;
-            } else {
-                larger = mine.area;
-                smaller = other.area;
-            }
-            const float ratio = larger > 0.0f ? smaller / larger : 0.0f;
-            if (!(ratio > kMatchThreshold)) continue;
-            if (other.startPos > mine.startPos && other.endPos > mine.endPos) {
-                mine.matchRatio = ratio;
-                // Unsigned differences (positions wrap); the sum converts once, rounded.
-                const std::uint32_t distance =
-                    (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
-                mine.period = static_cast<float>(distance) / 2.0f;
-            }
-            break;
+        const int j = findPartner(i, n);
+        if (j < 0) continue;
+        const Bubble& other = mBubbles[j];
+        if (other.startPos > mine.startPos && other.endPos > mine.endPos) {
+            mine.matchRatio = areaRatio(mine.area, other.area);
+            // Unsigned differences (positions wrap); the sum converts once, rounded.
+            const std::uint32_t distance =
+                (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
+            mine.period = static_cast<float>(distance) / 2.0f;
+            mPeriodBins[i] = static_cast<std::uint8_t>(binOfPeriod(mine.period));
         }
     }
 
     // Voting: every matched lobe votes for the bin of its period. A period at or below the top
     // bin's upper boundary votes nowhere and keeps its noteIndex.
-    std::int32_t votes[kToneCount] = {};
+    // Runs of equal bins are counted in a register: a steady tone would otherwise chain every
+    // increment through the same memory counter.
+    std::int32_t votes[kToneCount + 1] = {};  // the extra counter takes lobes that vote nowhere
+    int runBin = kToneCount;
+    std::int32_t run = 0;
     for (int i = 0; i < n; ++i) {
         Bubble& b = mBubbles[i];
         if (!(b.matchRatio > kUnmatched)) continue;
-        const int bin = binOfPeriod(b.period);
-        if (bin < kToneCount) {
-            b.noteIndex = bin;
-            ++votes[bin];
+        const int bin = mPeriodBins[i];
+        if (bin < kToneCount) b.noteIndex = bin;
+        if (bin != runBin) {
+            votes[runBin] += run;
+            runBin = bin;
+            run = 0;
         }
+        ++run;
     }
+    votes[runBin] += run;
 
     // Winner: bin 0 never wins by votes; ties go to the lowest bin.
     int best = 0;

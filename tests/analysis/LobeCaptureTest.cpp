@@ -4,10 +4,12 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <utility>
 #include <vector>
 
 #include "tests/analysis/KernelHarness.h"
+#include "tests/analysis/ReferenceTuner.h"
 #include "tests/support/AllocationCounter.h"
 
 namespace {
@@ -296,6 +298,58 @@ TEST(LobeCapture, ProcessAllocatesNothing) {
         kernel->Process(tone.data() + at, out.data() + at, 512, 1, silence);
     EXPECT_EQ(allocations.count(), 0u);
     EXPECT_NEAR(unit.get(kParam_Frequency), 523.0f, 0.5f);
+}
+
+// The kernel's fast paths (division-free pairing, cached bins, bisection) against the plain
+// arithmetic, bit for bit, on hostile material: noise with zeros, -0, NaN, infinities and
+// subnormals, tones, silence, calls of random length and Precision changing between calls.
+TEST(LobeCapture, MatchesThePlainArithmeticBitForBit) {
+    std::mt19937 random(2026);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::uniform_int_distribution<int> pick(0, 99);
+    const float specials[] = {0.0f, -0.0f, kNaN, kInf, 1e-41f, -1e-41f, 0.05f, 1e30f};
+    std::vector<float> signal;
+    for (int part = 0; part < 6; ++part) {
+        const auto tone = sine(97.0 * (part + 1), 44100.0, 6000, 0.02 + 0.3 * part);
+        signal.insert(signal.end(), tone.begin(), tone.end());
+        for (int i = 0; i < 6000; ++i) {
+            const int p = pick(random);
+            signal.push_back(p < 3 ? specials[pick(random) % 8] : uniform(random) * (p % 7));
+        }
+        signal.insert(signal.end(), 300, 0.0f);
+    }
+    KernelHarness unit(48000.0, 452.0f, 2.0f);
+    auto kernel = unit.makeKernel();
+    marvex::test::ReferenceTuner reference;
+    for (std::uint32_t id = 0; id < 8; ++id) reference.params[id] = unit.get(id);
+    const float precisions[] = {2.0f, 0.0f, 4.0f, 1.5f, 3.0f, 1.0f, 4.0f, 0.0f};
+    bool silence = false;
+    std::vector<float> out(signal.size());
+    for (std::size_t at = 0, call = 0; at < signal.size(); ++call) {
+        if (call % 17 == 0) unit.set(kParam_Precision, precisions[(call / 17) % 8]);
+        const std::size_t frames = std::min<std::size_t>(pick(random) * 9, signal.size() - at);
+        const std::span<const float> slice(signal.data() + at, frames);
+        kernel->Process(slice.data(), out.data() + at, static_cast<std::uint32_t>(frames), 1,
+                        silence);
+        reference.process(slice, unit.get(kParam_Precision), 48000.0f, kernel->upperPeriods(),
+                          kernel->centralPeriods());
+        at += frames;
+        ASSERT_EQ(kernel->writeIndex(), reference.writeIndex) << "call " << call;
+        for (std::uint32_t id = 2; id < 8; ++id)
+            ASSERT_EQ(std::bit_cast<std::uint32_t>(unit.get(id)),
+                      std::bit_cast<std::uint32_t>(reference.params[id]))
+                << "call " << call << ", parameter " << id;
+    }
+    for (int i = 0; i < 512; ++i) {
+        const Bubble& a = kernel->bubble(i);
+        const Bubble& b = reference.ring[i];
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(a.area), std::bit_cast<std::uint32_t>(b.area));
+        EXPECT_EQ(a.startPos, b.startPos);
+        EXPECT_EQ(a.endPos, b.endPos);
+        EXPECT_EQ(a.matchRatio, b.matchRatio);
+        EXPECT_EQ(a.period, b.period);
+        EXPECT_EQ(a.noteIndex, b.noteIndex);
+    }
 }
 
 }  // namespace

@@ -151,28 +151,35 @@ TEST(PitchEstimate, PairsOnlyWithALaterLobeOfNearlyEqualArea) {
     EXPECT_EQ(kernel->bubble(1).period, 200.0f);
 }
 
+// Exactly 0.9f apart does not pair, one float closer does; from either side and at any scale
+// (powers of two keep the ratios exact).
 TEST(PitchEstimate, RatioMustExceedTheSinglePrecisionThreshold) {
     const float justAbove = std::nextafter(0.9f, 1.0f);
-    {
-        KernelHarness unit(44100.0, 440.0f, 0.0f);
-        auto kernel = unit.makeKernel();
-        // 0.9f / 1 is exactly the threshold: the scan passes over it to the next equal lobe.
-        process(*kernel, spikes(100, {{10, 1.0f}, {20, 0.9f}, {30, 1.0f}}));
-        EXPECT_EQ(kernel->bubble(0).matchRatio, 1.0f);
-        EXPECT_EQ(kernel->bubble(0).period, 20.0f);
-        EXPECT_EQ(kernel->bubble(1).matchRatio, -1.0f);
-    }
-    {
-        KernelHarness unit(44100.0, 440.0f, 0.0f);
-        auto kernel = unit.makeKernel();
-        process(*kernel, spikes(100, {{10, 1.0f}, {20, justAbove}, {30, 1.0f}}));
-        EXPECT_EQ(kernel->bubble(0).matchRatio, justAbove);
-        EXPECT_EQ(kernel->bubble(0).period, 10.0f);
-        EXPECT_EQ(kernel->bubble(1).matchRatio, justAbove);
-        EXPECT_EQ(kernel->bubble(1).period, 10.0f);
-        // Both pairs sit just above the threshold and weigh almost nothing, but the mean is
-        // still their period.
-        EXPECT_NEAR(unit.get(kParam_Frequency), 4410.0f, 0.01f);
+    for (float scale : {1.0f, 0.125f, 0x1p100f}) {
+        for (bool smallerFirst : {false, true}) {
+            for (float ratio : {0.9f, justAbove}) {
+                KernelHarness unit(44100.0, 440.0f, 0.0f);
+                auto kernel = unit.makeKernel();
+                const float first = (smallerFirst ? ratio : 1.0f) * scale;
+                const float second = (smallerFirst ? 1.0f : ratio) * scale;
+                process(*kernel, spikes(100, {{10, first}, {20, second}, {30, first}}));
+                SCOPED_TRACE(testing::Message()
+                             << scale << (smallerFirst ? " up " : " down ") << ratio);
+                if (ratio == 0.9f) {
+                    // The scan passes over the second lobe to the next equal one.
+                    EXPECT_EQ(kernel->bubble(0).matchRatio, 1.0f);
+                    EXPECT_EQ(kernel->bubble(0).period, 20.0f);
+                    EXPECT_EQ(kernel->bubble(1).matchRatio, -1.0f);
+                } else {
+                    EXPECT_EQ(kernel->bubble(0).matchRatio, justAbove);
+                    EXPECT_EQ(kernel->bubble(0).period, 10.0f);
+                    EXPECT_EQ(kernel->bubble(1).matchRatio, justAbove);
+                    // Pairs just above the threshold weigh almost nothing, yet their mean
+                    // is still their period.
+                    EXPECT_NEAR(unit.get(kParam_Frequency), 4410.0f, 0.01f);
+                }
+            }
+        }
     }
 }
 
