@@ -29,8 +29,11 @@ std::optional<NSBundle> NSBundle::bundleForClass(const NSClass& cls) {
         info.dli_fname == nullptr || info.dli_fname[0] == '\0') {
         return std::nullopt;
     }
+    // For the main program the loader reports argv[0], which may be a bare name found on PATH.
+    const std::string_view name = info.dli_fname;
+    const char* file = name.find('/') == std::string_view::npos ? "/proc/self/exe" : info.dli_fname;
     std::error_code error;
-    fs::path module = fs::canonical(info.dli_fname, error);
+    fs::path module = fs::canonical(file, error);
     if (error) return std::nullopt;
     return bundleWithPath(module.parent_path().string());
 }

@@ -50,7 +50,7 @@ int NSView::surfaceHeight() const {
     return static_cast<int>(std::ceil(mFrame.size.height));
 }
 
-std::vector<marvex::DrawingOperation> NSView::drawInto(cairo_t* cairo) {
+std::vector<marvex::DrawingOperation> NSView::drawInCairo(cairo_t* cairo) {
     if (mBackground) {
         cairo_set_source_rgba(cairo, mBackground->redComponent(), mBackground->greenComponent(),
                               mBackground->blueComponent(), mBackground->alphaComponent());
@@ -73,7 +73,7 @@ bool NSView::display() {
     cairo_set_operator(cairo, CAIRO_OPERATOR_CLEAR);
     cairo_paint(cairo);
     cairo_set_operator(cairo, CAIRO_OPERATOR_OVER);
-    mLastDrawing = drawInto(cairo);
+    mLastDrawing = drawInCairo(cairo);
     const bool drawn = cairo_status(cairo) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cairo);
     cairo_surface_flush(mSurface);
@@ -122,7 +122,7 @@ bool NSView::writePNG(const std::string& path) {
 bool NSView::writeSVG(const std::string& path) {
     cairo_surface_t* svg = cairo_svg_surface_create(path.c_str(), surfaceWidth(), surfaceHeight());
     cairo_t* cairo = cairo_create(svg);
-    drawInto(cairo);
+    drawInCairo(cairo);
     bool written = cairo_status(cairo) == CAIRO_STATUS_SUCCESS;
     cairo_destroy(cairo);
     cairo_surface_finish(svg);

@@ -70,6 +70,10 @@ public:
     // The surface of the last display, or nullptr.
     cairo_surface_t* surface() const { return mSurface; }
 
+    // Draws the view into a caller's Cairo context whose target is the view's own size (a
+    // window, another surface), without touching the view's surface. Returns what was drawn.
+    std::vector<marvex::DrawingOperation> drawInCairo(cairo_t* cairo);
+
     // Write the view as drawn now (displaying first if needed). False on failure.
     bool writePNG(const std::string& path);
     bool writeSVG(const std::string& path);
@@ -81,8 +85,6 @@ protected:
 private:
     int surfaceWidth() const;
     int surfaceHeight() const;
-    // Paints the background and runs drawRect on `cairo`; returns what was drawn.
-    std::vector<marvex::DrawingOperation> drawInto(cairo_t* cairo);
 
     NSRect mFrame;
     bool mNeedsDisplay = false;

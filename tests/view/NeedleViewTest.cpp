@@ -36,7 +36,6 @@ public:
         });
     }
     NSBundle bundle() const { return *NSBundle::bundleWithPath(mDir.path()); }
-    std::filesystem::path dir() const { return mDir.path(); }
 
 private:
     TempDir mDir;
@@ -103,35 +102,15 @@ TEST(NeedleDeviation, AcceptsClosedRangeIgnoresEverythingElse) {
     expectNeedle(*view, {135, 74});
 }
 
-TEST(NeedleDrop, TableBoundariesAndExtremes) {
+TEST(NeedleDrop, BoundariesExtremesEvenAndNeverRising) {
     auto view = makeView();
-    const std::pair<std::int32_t, std::int32_t> cases[] = {
-        {0, 0},
-        {8, 0},
-        {9, 1},
-        {14, 1},
-        {15, 2},
-        {42, 13},
-        {43, 14},
-        {51, 22},
-        {52, 24},
-        {58, 30},
-        {59, 31},
-        {-9, 1},
-        {-43, 14},
-        {-52, 24},
-        {-58, 30},
-        {std::numeric_limits<std::int32_t>::max(), 2147483619},
-        {std::numeric_limits<std::int32_t>::min(), 2147483620},
-    };
-    for (const auto& [x, drop] : cases) EXPECT_EQ(view->dy(x), drop) << "x = " << x;
-}
-
-TEST(NeedleDrop, EvenAndNeverRising) {
-    auto view = makeView();
-    for (std::int32_t x = 0; x < 200; ++x) {
+    // Edges of the table's bands, both formulas, and magnitudes that overflow a plain abs().
+    const std::int32_t xs[] = {0, 8, 9, 14, 15, 42, 43, 51, 52, 58, INT32_MAX, INT32_MIN};
+    const std::int32_t drops[] = {0, 0, 1, 1, 2, 13, 14, 22, 24, 30, 2147483619, 2147483620};
+    for (std::size_t i = 0; i < std::size(xs); ++i) EXPECT_EQ(view->dy(xs[i]), drops[i]) << xs[i];
+    for (std::int32_t x = 0; x < 100; ++x) {
         EXPECT_EQ(view->dy(-x), view->dy(x)) << x;
-        EXPECT_GE(view->dy(x + 1), view->dy(x)) << x;
+        EXPECT_GE(view->dy(x + 1), view->dy(x)) << x;  // the tip never rises as it swings out
     }
 }
 
@@ -153,17 +132,7 @@ TEST(NeedleGlass, MissingOrUnreadableGlassDrawsOnlyTheTwoLines) {
     }
 }
 
-TEST(NeedleGlass, CompositedLastAtOriginFullyOpaque) {
-    GlassBundle glass;
-    auto view = makeView(glass.bundle());
-    ASSERT_NE(view->glass(), nullptr);
-    ASSERT_TRUE(view->display());
-    ASSERT_EQ(view->lastDrawing().size(), 3u);
-    EXPECT_EQ(std::get<CompositeRecord>(view->lastDrawing()[2]),
-              (CompositeRecord{NSMakeSize(212, 104), NSMakePoint(0, 0), 1.0}));
-}
-
-TEST(NeedlePixels, WhiteNeedleOverBlackShadowUnderTheGlass) {
+TEST(NeedleDrawing, WhiteNeedleOverBlackShadowGlassLastAtOriginOpaque) {
     // At -1 the needle lies almost on its shadow: midway both cover pixel (77, 25).
     auto bare = makeView();
     bare->setDeviation(-1.0f);
@@ -183,6 +152,9 @@ TEST(NeedlePixels, WhiteNeedleOverBlackShadowUnderTheGlass) {
     auto covered = makeView(glass.bundle());
     covered->setDeviation(-1.0f);
     ASSERT_TRUE(covered->display());
+    ASSERT_EQ(covered->lastDrawing().size(), 3u);
+    EXPECT_EQ(std::get<CompositeRecord>(covered->lastDrawing()[2]),
+              (CompositeRecord{NSMakeSize(212, 104), NSMakePoint(0, 0), 1.0}));
     const auto underGlass = covered->pixelAt(77, 25);
     ASSERT_TRUE(underGlass);
     EXPECT_EQ(underGlass->alpha, 255);
@@ -207,8 +179,7 @@ TEST(NeedleView, FindsGlassBesideItsOwnModuleAndReleasesIt) {
 TEST(NeedleView, RefusedFrameYieldsNil) {
     const NSRect bad[] = {NSMakeRect(0, 0, NAN, 104), NSMakeRect(0, 0, -1, 104),
                           NSMakeRect(INFINITY, 0, 212, 104), NSMakeRect(0, 0, 212, 1e9)};
-    for (const auto& frame : bad) {
-        GlassBundle glass;  // the refused view is freed: LeakSanitizer would report it
-        EXPECT_EQ(NeedleView::alloc()->initWithFrame(frame, glass.bundle()), nullptr);
+    for (const auto& frame : bad) {  // the refused view is freed, or LeakSanitizer reports it
+        EXPECT_EQ(NeedleView::alloc()->initWithFrame(frame, std::nullopt), nullptr);
     }
 }
