@@ -10,8 +10,9 @@
 //
 // Failures are thrown as OSStatus: -1 for a list used while none is valid or too many buffers
 // for the room there is, kAudioUnitErr_FormatNotSupported for more streams than allocated,
-// kAudioUnitErr_TooManyFramesToProcess for buffers that would reach past the memory.
-// Allocation failure and sizes that do not fit 32 bits throw std::bad_alloc.
+// kAudioUnitErr_TooManyFramesToProcess for buffers that would reach past the memory or whose
+// byte size does not fit 32 bits. Allocate throws std::bad_alloc when memory runs out or the
+// total would not fit the 32-bit byte count (the entry points report it as memFullErr).
 
 #include "format/AudioBufferList.h"
 #include "format/AudioUnitExternalBuffer.h"
