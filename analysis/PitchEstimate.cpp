@@ -66,15 +66,30 @@ int MarvexKernel::findPartner(int i, int n) const {
 void MarvexKernel::updateFrequency() {
     const int n = getMaxBubbles();
 
-    // Pairing: each unmatched lobe looks forward around the ring for the first record of nearly
-    // equal area; only a later lobe makes a pair. Matched records are never paired again.
+    // One pass does, for each record in turn, what would otherwise take three: pairing,
+    // voting and the weighted sums. Pairing record i changes only record i, and what record i
+    // adds to the votes and sums depends only on record i after its pairing, so the results
+    // equal pairing the whole ring first. Sums are kept for every bin, each in record order, so
+    // the winner's sum is the same serial sum as if only its records had been added.
+    std::int32_t votes[kToneCount + 1] = {};  // the extra counter takes lobes that vote nowhere
+    float sums[kToneCount] = {};
+    float weightSums[kToneCount] = {};
+    // Runs of equal bins stay in registers: a steady tone would otherwise chain every step
+    // through the same memory cell.
+    int voteBin = kToneCount;
+    std::int32_t voteRun = 0;
+    int sumBin = 0;
+    float sum = 0.0f;
+    float weights = 0.0f;
     for (int i = 0; i < n; ++i) {
         Bubble& mine = mBubbles[i];
-        if (mine.matchRatio != kUnmatched) continue;
-        const int j = findPartner(i, n);
-        if (j < 0) continue;
-        const Bubble& other = mBubbles[j];
-        if (other.startPos > mine.startPos && other.endPos > mine.endPos) {
+        // Pairing: an unmatched lobe looks forward around the ring for the first record of
+        // nearly equal area; only a later lobe makes a pair. Matched records stay matched.
+        if (mine.matchRatio == kUnmatched) {
+            const int j = findPartner(i, n);
+            if (j < 0) continue;
+            const Bubble& other = mBubbles[j];
+            if (!(other.startPos > mine.startPos && other.endPos > mine.endPos)) continue;
             mine.matchRatio = areaRatio(mine.area, other.area);
             // Unsigned differences (positions wrap); the sum converts once, rounded.
             const std::uint32_t distance =
@@ -82,28 +97,35 @@ void MarvexKernel::updateFrequency() {
             mine.period = static_cast<float>(distance) / 2.0f;
             mPeriodBins[i] = static_cast<std::uint8_t>(binOfPeriod(mine.period));
         }
-    }
+        if (!(mine.matchRatio > kUnmatched)) continue;
 
-    // Voting: every matched lobe votes for the bin of its period. A period at or below the top
-    // bin's upper boundary votes nowhere and keeps its noteIndex.
-    // Runs of equal bins are counted in a register: a steady tone would otherwise chain every
-    // increment through the same memory counter.
-    std::int32_t votes[kToneCount + 1] = {};  // the extra counter takes lobes that vote nowhere
-    int runBin = kToneCount;
-    std::int32_t run = 0;
-    for (int i = 0; i < n; ++i) {
-        Bubble& b = mBubbles[i];
-        if (!(b.matchRatio > kUnmatched)) continue;
+        // Voting: a matched lobe votes for the bin of its period. A period at or below the top
+        // bin's upper boundary votes nowhere and keeps its noteIndex.
         const int bin = mPeriodBins[i];
-        if (bin < kToneCount) b.noteIndex = bin;
-        if (bin != runBin) {
-            votes[runBin] += run;
-            runBin = bin;
-            run = 0;
+        if (bin < kToneCount) mine.noteIndex = bin;
+        if (bin != voteBin) {
+            votes[voteBin] += voteRun;
+            voteBin = bin;
+            voteRun = 0;
         }
-        ++run;
+        ++voteRun;
+
+        // Weighted period sums per noteIndex; a pair at the threshold weighs 0.
+        const int note = mine.noteIndex;
+        if (note != sumBin) {
+            sums[sumBin] = sum;
+            weightSums[sumBin] = weights;
+            sumBin = note;
+            sum = sums[note];
+            weights = weightSums[note];
+        }
+        const float weight = kMatchWeightScale * (mine.matchRatio - kMatchThreshold);
+        sum = sum + mine.period * weight;
+        weights = weights + weight;
     }
-    votes[runBin] += run;
+    votes[voteBin] += voteRun;
+    sums[sumBin] = sum;
+    weightSums[sumBin] = weights;
 
     // Winner: bin 0 never wins by votes; ties go to the lowest bin.
     int best = 0;
@@ -116,18 +138,7 @@ void MarvexKernel::updateFrequency() {
     }
     if (best > 0) mEffectUnit->SetParameter(kParam_Note, static_cast<float>(best));
 
-    // Weighted mean period of the winning bin; a pair at the threshold weighs 0.
-    float sum = 0.0f;
-    float weights = 0.0f;
-    for (int i = 0; i < n; ++i) {
-        const Bubble& b = mBubbles[i];
-        if (b.noteIndex != best || !(b.matchRatio > kUnmatched)) continue;
-        const float weight = kMatchWeightScale * (b.matchRatio - kMatchThreshold);
-        sum = sum + b.period * weight;
-        weights = weights + weight;
-    }
-    const float average = weights > 0.0f ? sum / weights : sum;
-
+    const float average = weightSums[best] > 0.0f ? sums[best] / weightSums[best] : sums[best];
     const float sr = static_cast<float>(GetSampleRate());
     if (!(average > 0.0f)) return;
     const float frequency = sr / average;
