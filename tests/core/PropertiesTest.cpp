@@ -311,6 +311,10 @@ TEST_F(Properties, FormatWritesValidateBeforeWritabilityAndAnnounceOnlyChanges) 
     ASSERT_EQ(u.DoInitialize(), noErr);
     EXPECT_EQ(u.DispatchSetProperty(kAudioUnitProperty_StreamFormat, In, 0, &format, 40), noErr)
         << "an equal format is accepted even when formats are not writable";
+    EXPECT_EQ(u.DispatchSetProperty(kAudioUnitProperty_SampleRate, G, 0, &rate, 8), noErr);
+    rate = 96000.0;
+    EXPECT_EQ(u.DispatchSetProperty(kAudioUnitProperty_SampleRate, G, 0, &rate, 8),
+              kAudioUnitErr_PropertyNotWritable);
     format.mChannelsPerFrame = 2;
     EXPECT_EQ(u.DispatchSetProperty(kAudioUnitProperty_StreamFormat, In, 0, &format, 40),
               kAudioUnitErr_PropertyNotWritable);
