@@ -127,21 +127,14 @@ OSStatus AUBase::ComponentEntryDispatch(ComponentParameters* params, AUBase* Thi
             Boolean writable = false;
             auto* outDataSize = Arg<UInt32*>(params, 1);
             auto* outWritable = Arg<Boolean*>(params, 0);
-            // The out-pointers receive the locals whatever the result, also when an exception
-            // from a scope or element lookup is on its way to the barrier.
-            struct Deliver {
-                UInt32& size;
-                Boolean& writable;
-                UInt32* outSize;
-                Boolean* outWritable;
-                ~Deliver() {
-                    if (outSize) *outSize = size;
-                    if (outWritable) *outWritable = writable;
-                }
-            } deliver{dataSize, writable, outDataSize, outWritable};
-            return This->DispatchGetPropertyInfo(
+            // The out-pointers receive the locals whatever the result; a thrown status leaves
+            // them as they were.
+            const OSStatus result = This->DispatchGetPropertyInfo(
                 Arg<AudioUnitPropertyID>(params, 4), Arg<AudioUnitScope>(params, 3),
                 Arg<AudioUnitElement>(params, 2), dataSize, writable);
+            if (outDataSize) *outDataSize = dataSize;
+            if (outWritable) *outWritable = writable;
+            return result;
         }
 
         case kAudioUnitGetPropertySelect:  // [control]
