@@ -10,6 +10,7 @@
 #include <memory>
 #include <numbers>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "analysis/MarvexKernel.h"
@@ -56,6 +57,21 @@ inline std::vector<float> feed(MarvexKernel& kernel, std::span<const float> in,
         kernel.Process(in.data() + at, out.data() + at, static_cast<std::uint32_t>(frames), 1,
                        silence);
     }
+    return out;
+}
+
+// One call with all of `samples`, in place.
+inline void process(MarvexKernel& kernel, std::vector<float> samples) {
+    bool silence = false;
+    kernel.Process(samples.data(), samples.data(), static_cast<std::uint32_t>(samples.size()), 1,
+                   silence);
+}
+
+// -1 everywhere except one-sample lobes of the given areas at the given positions.
+inline std::vector<float> spikes(std::size_t length,
+                                 std::vector<std::pair<std::size_t, float>> lobes) {
+    std::vector<float> out(length, -1.0f);
+    for (auto [pos, area] : lobes) out[pos] = area;
     return out;
 }
 
