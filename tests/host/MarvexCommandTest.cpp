@@ -1,0 +1,422 @@
+// `marvex` end to end: the built program runs on generated files with the build tree's plug-in
+// bundle, and its results are checked against the unit driven directly through its entry
+// routine.
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+#include <vector>
+
+#include "format/AURenderCallbackStruct.h"
+#include "format/AudioUnitHandle.h"
+#include "format/CAStreamBasicDescription.h"
+#include "format/PlugInBundle.h"
+#include "host/PerformanceSynth.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "marvex-cli-XXXXXX").string();
+        mPath = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(mPath); }
+    std::string operator/(const std::string& name) const { return (mPath / name).string(); }
+    const fs::path& path() const { return mPath; }
+
+private:
+    fs::path mPath;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built program with `args` (shell words), standard input from `input`.
+CommandRun runMarvex(const std::string& args, const std::string& input = "/dev/null") {
+    static int counter = 0;
+    const std::string base =
+        (fs::temp_directory_path() /
+         ("marvex-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+            .string();
+    const std::string command = std::string("'") + MARVEX_EXE + "' " + args + " <'" + input +
+                                "' >'" + base + ".out' 2>'" + base + ".err'";
+    const int raw = std::system(command.c_str());
+    CommandRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(base + ".out");
+    run.err = slurp(base + ".err");
+    fs::remove(base + ".out");
+    fs::remove(base + ".err");
+    return run;
+}
+
+std::vector<json> jsonLines(const std::string& text) {
+    std::vector<json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    return lines;
+}
+
+// Planar audio: one vector per channel.
+using Channels = std::vector<std::vector<float>>;
+
+Channels tones(double rateHz, std::initializer_list<std::vector<double>> channelNotesHz,
+               double secondsPerNote) {
+    Channels channels;
+    for (const auto& notes : channelNotesHz) {
+        std::vector<float> samples;
+        double phase = 0.0;
+        for (double hz : notes) {
+            for (int i = 0; i < static_cast<int>(secondsPerNote * rateHz); ++i) {
+                samples.push_back(static_cast<float>(0.4 * std::sin(phase)));
+                phase += 2.0 * std::numbers::pi * hz / rateHz;
+            }
+        }
+        channels.push_back(samples);
+    }
+    return channels;
+}
+
+void writeAudio(const std::string& path, double rateHz, const Channels& channels, int subtype) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(rateHz);
+    info.channels = static_cast<int>(channels.size());
+    info.format = SF_FORMAT_WAV | subtype;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<float> interleaved;
+    for (std::size_t i = 0; i < channels[0].size(); ++i)
+        for (const auto& channel : channels) interleaved.push_back(channel[i]);
+    sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
+    sf_close(file);
+}
+
+Channels readAudio(const std::string& path, double& rateHz) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    rateHz = info.samplerate;
+    std::vector<float> interleaved(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    Channels channels(static_cast<std::size_t>(info.channels));
+    for (std::size_t i = 0; i < interleaved.size(); ++i)
+        channels[i % channels.size()].push_back(interleaved[i]);
+    return channels;
+}
+
+// The unit opened straight from the bundle and driven through its selectors: the reference
+// `analyze` must agree with.
+class DirectTuner {
+public:
+    DirectTuner(double rateHz, UInt32 channels, UInt32 block) : mBlock(block) {
+        CFBundleRef bundle = nullptr;
+        EXPECT_EQ(RegisterComponentsInBundle(MARVEX_BUNDLE, &bundle), noErr);
+        ComponentDescription any{kAudioUnitType_Effect, 0, 0, 0, 0};
+        EXPECT_EQ(marvex::AudioUnitHandle::Open(FindNextComponent(nullptr, &any), mUnit), noErr);
+        CAStreamBasicDescription format;
+        format.mSampleRate = rateHz;
+        format.SetCanonical(channels, false);
+        const AudioStreamBasicDescription& record = format;
+        EXPECT_EQ(
+            mUnit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, record),
+            noErr);
+        EXPECT_EQ(
+            mUnit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, record),
+            noErr);
+        EXPECT_EQ(mUnit.SetProperty(kAudioUnitProperty_MaximumFramesPerSlice,
+                                    kAudioUnitScope_Global, 0, block),
+                  noErr);
+        const AURenderCallbackStruct callback{&DirectTuner::feed, this};
+        EXPECT_EQ(mUnit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                                    callback),
+                  noErr);
+    }
+    marvex::AudioUnitHandle& unit() { return mUnit; }
+
+    // Renders the audio in blocks, reading the eight parameters after each.
+    std::vector<std::array<float, 8>> run(const Channels& audio) {
+        EXPECT_EQ(mUnit.Initialize(), noErr);
+        mAudio = &audio;
+        std::vector<std::array<float, 8>> records;
+        const std::size_t total = audio[0].size();
+        std::vector<unsigned char> listBytes(sizeof(AudioBufferList) +
+                                             audio.size() * sizeof(AudioBuffer));
+        auto* list = reinterpret_cast<AudioBufferList*>(listBytes.data());
+        for (mPosition = 0; mPosition < total; mPosition += mBlock) {
+            const auto frames =
+                static_cast<UInt32>(std::min<std::size_t>(mBlock, total - mPosition));
+            list->mNumberBuffers = static_cast<UInt32>(audio.size());
+            for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
+                list->mBuffers[c] = {1, frames * 4, nullptr};  // the unit's own buffers
+            AudioTimeStamp stamp{};
+            stamp.mSampleTime = static_cast<double>(mPosition);
+            AudioUnitRenderActionFlags flags = 0;
+            EXPECT_EQ(mUnit.Render(&flags, stamp, 0, frames, list), noErr);
+            std::array<float, 8> values{};
+            for (UInt32 id = 0; id < 8; ++id)
+                EXPECT_EQ(mUnit.GetParameter(id, kAudioUnitScope_Global, 0, values[id]), noErr);
+            records.push_back(values);
+        }
+        return records;
+    }
+
+private:
+    static OSStatus feed(void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                         UInt32 frames, AudioBufferList* data) {
+        auto* tuner = static_cast<DirectTuner*>(self);
+        for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
+            std::memcpy(data->mBuffers[c].mData, (*tuner->mAudio)[c].data() + tuner->mPosition,
+                        frames * sizeof(float));
+        return noErr;
+    }
+
+    marvex::AudioUnitHandle mUnit;
+    UInt32 mBlock;
+    const Channels* mAudio = nullptr;
+    std::size_t mPosition = 0;
+};
+
+void expectRecordsMatch(const std::vector<json>& lines,
+                        const std::vector<std::array<float, 8>>& direct, std::size_t block) {
+    static const char* const kKeys[] = {"precision", "pitch", "frequency", "lower",
+                                        "central",   "upper", "note",      "deviation"};
+    ASSERT_EQ(lines.size(), direct.size());
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i]["frame"], i * block);
+        for (int id = 0; id < 8; ++id) {
+            const json& value = lines[i][kKeys[id]];
+            if (value.is_null())
+                EXPECT_FALSE(std::isfinite(direct[i][id])) << i << " " << kKeys[id];
+            else
+                EXPECT_EQ(static_cast<float>(value.get<double>()), direct[i][id])
+                    << "block " << i << " " << kKeys[id];
+        }
+    }
+}
+
+}  // namespace
+
+TEST(Analyze, JsonlEqualsTheUnitsParametersReadDirectly) {
+    TempDir dir;
+    struct Case {
+        const char* name;
+        double rateHz;
+        int subtype;
+        Channels audio;
+        UInt32 block;
+    } cases[] = {
+        {"mono16.wav", 44100.0, SF_FORMAT_PCM_16, tones(44100.0, {{220.0, 330.0, 98.0}}, 0.3), 512},
+        {"stereo-float.wav", 48000.0, SF_FORMAT_FLOAT,
+         tones(48000.0, {{196.0, 440.0}, {293.66, 82.41}}, 0.35), 300},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir / c.name;
+        writeAudio(path, c.rateHz, c.audio, c.subtype);
+        const CommandRun run =
+            runMarvex("analyze '" + path + "' --block " + std::to_string(c.block));
+        ASSERT_EQ(run.status, 0) << run.err;
+        double rateHz = 0.0;
+        const Channels asRead = readAudio(path, rateHz);  // 16-bit files are quantised
+        DirectTuner direct(rateHz, static_cast<UInt32>(asRead.size()), c.block);
+        const auto lines = jsonLines(run.out);
+        expectRecordsMatch(lines, direct.run(asRead), c.block);
+        ASSERT_FALSE(lines.empty());
+        // The last block is the short remainder.
+        EXPECT_EQ(lines.back()["frames"], asRead[0].size() - (lines.size() - 1) * c.block);
+    }
+}
+
+TEST(Analyze, StandardInputAndOtherFormatsCarryTheSameBlocks) {
+    TempDir dir;
+    const std::string path = dir / "tone.wav";
+    writeAudio(path, 44100.0, tones(44100.0, {{261.63}}, 0.5), SF_FORMAT_PCM_24);
+    const CommandRun fromFile = runMarvex("analyze '" + path + "'");
+    const CommandRun fromStdin = runMarvex("analyze -", path);
+    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+    ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
+    EXPECT_EQ(fromStdin.out, fromFile.out);
+    const auto lines = jsonLines(fromFile.out);
+    EXPECT_EQ(lines.back()["note_name"], "C4");
+
+    const CommandRun csv = runMarvex("analyze '" + path + "' --format csv");
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    std::istringstream rows(csv.out);
+    std::string header;
+    std::getline(rows, header);
+    EXPECT_EQ(header,
+              "frame,frames,precision,pitch,frequency,lower,central,upper,note,"
+              "deviation,note_name");
+    std::size_t count = 0;
+    for (std::string row; std::getline(rows, row);) ++count;
+    EXPECT_EQ(count, lines.size());
+
+    const CommandRun text =
+        runMarvex("analyze '" + path + "' --format text -o '" + (dir / "t.txt") + "'");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_TRUE(text.out.empty());
+    EXPECT_NE(slurp(dir / "t.txt").find(" C4 "), std::string::npos);
+}
+
+TEST(Tune, FindsTheNotesOfAGeneratedSequence) {
+    TempDir dir;
+    using marvex::PlayedNote;
+    // A2 +10 cents, E3 -20 cents, C4 in tune, with silences between; stereo, 48 kHz, float.
+    const auto performance =
+        marvex::synthesise({PlayedNote{24, 10.0, 0.2, 1.3}, PlayedNote{31, -20.0, 1.8, 1.3},
+                            PlayedNote{39, 0.0, 3.4, 1.3}},
+                           48000.0, 5.0);
+    const std::string path = dir / "sequence.wav";
+    writeAudio(path, 48000.0, {performance.samples, performance.samples}, SF_FORMAT_FLOAT);
+
+    const CommandRun run = runMarvex("tune '" + path + "' --format jsonl");
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<json> notes;
+    for (const json& segment : jsonLines(run.out))
+        if (segment["kind"] == "note") notes.push_back(segment);
+    ASSERT_EQ(notes.size(), 3u) << run.out;
+    const char* names[] = {"A2", "E3", "C4"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(notes[i]["note_name"], names[i]);
+        // Periods are averaged over many half-wave pairs: well within a cent of the truth.
+        EXPECT_NEAR(notes[i]["cents"].get<double>(), performance.notes[i].centsOff, 1.0)
+            << names[i];
+        EXPECT_NEAR(notes[i]["start"].get<double>(), performance.notes[i].startSeconds, 0.1);
+    }
+
+    const CommandRun text = runMarvex("tune '" + path + "'");
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("(silence)"), std::string::npos);
+    EXPECT_NE(text.out.find("E3"), std::string::npos);
+}
+
+TEST(DefaultCommand, TunesTheSixOpenStrings) {
+    const CommandRun run = runMarvex("");
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* note : {"E2", "A2", "D3", "G3", "B3", "E4"}) {
+        // "  E2   +14.0  ->  E2 ..." : each string is heard as itself.
+        const std::string played = std::string("  ") + note;
+        const auto at = run.out.find(played);
+        ASSERT_NE(at, std::string::npos) << run.out;
+        const auto arrow = run.out.find("->  ", at);
+        ASSERT_NE(arrow, std::string::npos);
+        EXPECT_EQ(run.out.substr(arrow + 4, 2), note) << run.out;
+    }
+}
+
+TEST(State, SavedStateShowsAndStartsTheTuner) {
+    TempDir dir;
+    const std::string state = dir / "a442.plist";
+    const CommandRun save = runMarvex("state save '" + state + "' --pitch 442 --precision 3");
+    ASSERT_EQ(save.status, 0) << save.err;
+    EXPECT_NE(slurp(state).find("<plist"), std::string::npos);
+
+    const CommandRun show = runMarvex("state show '" + state + "'");
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_NE(show.out.find("Pitch             442"), std::string::npos) << show.out;
+    EXPECT_NE(show.out.find("Precision         3"), std::string::npos) << show.out;
+
+    const std::string path = dir / "tone.wav";
+    writeAudio(path, 44100.0, tones(44100.0, {{442.0}}, 0.3), SF_FORMAT_FLOAT);
+    const CommandRun analyze = runMarvex("analyze '" + path + "' --state '" + state + "'");
+    ASSERT_EQ(analyze.status, 0) << analyze.err;
+    const auto lines = jsonLines(analyze.out);
+    EXPECT_EQ(lines.back()["pitch"], 442);
+    EXPECT_EQ(lines.back()["precision"], 3);
+    EXPECT_EQ(lines.back()["central"], 442);  // the grid follows the saved reference
+
+    // An explicit setting overrides the state's.
+    const CommandRun overridden =
+        runMarvex("analyze '" + path + "' --state '" + state + "' --pitch 440");
+    EXPECT_EQ(jsonLines(overridden.out).back()["pitch"], 440);
+}
+
+TEST(Info, ListsIdentityParametersAndProperties) {
+    const CommandRun run = runMarvex("info --format json");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const json info = json::parse(run.out);
+    EXPECT_EQ(info["version"], 0x00010500);
+    ASSERT_EQ(info["parameters"].size(), 8u);
+    EXPECT_EQ(info["parameters"][1]["name"], "Pitch");
+    EXPECT_EQ(info["parameters"][7]["min"], -1);
+    bool hasView = false;
+    for (const json& property : info["properties"])
+        hasView = hasView || (property["name"] == "CocoaUI" && property["scope"] == "global");
+    EXPECT_TRUE(hasView);
+}
+
+TEST(CommandLine, EveryCommandHasHelp) {
+    for (const char* command :
+         {"", "analyze", "tune", "view", "state", "state save", "state show", "info", "perform"}) {
+        const CommandRun run = runMarvex(std::string(command) + " --help");
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_NE(run.out.find("Usage:"), std::string::npos) << command;
+    }
+}
+
+TEST(CommandLine, BadInputGetsAMessageAndItsExitStatus) {
+    TempDir dir;
+    const std::string tone = dir / "tone.wav";
+    writeAudio(tone, 44100.0, tones(44100.0, {{440.0}}, 0.2), SF_FORMAT_PCM_16);
+    std::ofstream(dir / "notes.txt") << "not audio at all\n";
+    std::ofstream(dir / "empty.wav");
+    std::ofstream(dir / "other.plist")
+        << "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>version</key>"
+           "<integer>1</integer></dict></plist>";
+    std::ofstream(dir / "broken.plist") << "<plist><dict><key>";
+    struct Case {
+        std::string args;
+        int status;
+        const char* says;
+    } cases[] = {
+        {"analyze '" + (dir / "missing.wav") + "'", 3, "No such file"},
+        {"analyze '" + (dir / "notes.txt") + "'", 3, "not an audio file"},
+        {"tune '" + (dir / "empty.wav") + "'", 3, "empty.wav"},
+        {"analyze '" + dir.path().string() + "'", 3, "directory"},
+        {"analyze - ", 3, "standard input"},
+        {"analyze '" + tone + "' --pitch abc", 2, "--pitch"},
+        {"analyze '" + tone + "' --pitch 1000", 2, "--pitch"},
+        {"analyze '" + tone + "' --block 0", 2, "--block"},
+        {"analyze '" + tone + "' --precision 1.5", 2, "--precision"},
+        {"analyze '" + tone + "' --format xml", 2, "--format"},
+        {"analyze", 2, "FILE"},
+        {"frobnicate", 2, "frobnicate"},
+        {"analyze '" + tone + "' -o '" + (dir / "no/such/dir/out.jsonl") + "'", 4, "out.jsonl"},
+        {"analyze '" + tone + "' -o '" + dir.path().string() + "'", 4, "directory"},
+        {"analyze '" + tone + "' --state '" + (dir / "other.plist") + "'", 5, "other.plist"},
+        {"analyze '" + tone + "' --state '" + (dir / "broken.plist") + "'", 3, "broken.plist"},
+        {"state show '" + (dir / "missing.plist") + "'", 3, "missing.plist"},
+        {"--bundle '" + (dir / "nowhere") + "' analyze '" + tone + "'", 6, "nowhere"},
+    };
+    for (const Case& c : cases) {
+        const CommandRun run = runMarvex(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << c.args << "\n" << run.err;
+        EXPECT_TRUE(run.out.empty()) << c.args;
+    }
+    // Nothing half-written was left behind by the failures.
+    for (const auto& entry : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(entry.path().filename().string().find(".partial"), std::string::npos);
+}
