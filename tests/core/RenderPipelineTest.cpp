@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "core/ProcessorModeGuard.h"
@@ -315,6 +317,51 @@ TEST(RenderPipeline, SteadyStateRenderAllocatesNothing) {
         EXPECT_EQ(count.count(), 0u) << "round " << i;
     }
     EXPECT_EQ(other.pre.size(), 9u);
+}
+
+OSStatus CountCall(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
+                   AudioBufferList*) {
+    static_cast<std::atomic<long>*>(refCon)->fetch_add(1, std::memory_order_relaxed);
+    return noErr;
+}
+
+// Control threads register and unregister notifications while the render thread renders; run
+// under ThreadSanitizer this covers the unit's use of the list, not only the list itself.
+TEST(RenderPipeline, NotificationsMayChangeWhileTheUnitRenders) {
+    constexpr int kThreads = 3;
+    Rig rig;
+    std::atomic<long> calls[kThreads] = {};
+    std::atomic<int> running{kThreads};
+    std::atomic<long> renderFailures{0};
+
+    std::thread render([&] {
+        HostBuffers out(2, kFrames);
+        Float64 time = 1;
+        for (bool last = false; !last;) {
+            last = running.load() == 0;
+            if (rig.Render(time++, 0, kFrames, out.get()) != noErr) renderFailures.fetch_add(1);
+        }
+    });
+    std::vector<std::thread> control;
+    for (int t = 0; t < kThreads; ++t) {
+        control.emplace_back([&, t] {
+            for (int i = 0; i < 2000; ++i) {
+                rig.unit.SetRenderNotification(CountCall, &calls[t]);
+                rig.unit.RemoveRenderNotification(CountCall, &calls[t]);
+            }
+            running.fetch_sub(1);
+        });
+    }
+    for (auto& thread : control) thread.join();
+    render.join();
+
+    EXPECT_EQ(renderFailures.load(), 0);
+    long before[kThreads];
+    for (int t = 0; t < kThreads; ++t) before[t] = calls[t].load();
+    HostBuffers out(2, kFrames);
+    EXPECT_EQ(rig.Render(1e9, 0, kFrames, out.get()), noErr);
+    for (int t = 0; t < kThreads; ++t)
+        EXPECT_EQ(calls[t].load(), before[t]) << "every thread ended by removing its callback";
 }
 
 TEST(RenderPipeline, InputCallbackIsStoredAndAnnounced) {
