@@ -54,7 +54,8 @@ std::size_t Mix(std::size_t h, std::size_t v) {
 
 bool NumbersEqual(const MarvexCFNumber& a, const MarvexCFNumber& b) {
     if (!a.isFloat && !b.isFloat) return a.integer == b.integer;
-    if (a.isFloat && b.isFloat) return a.real == b.real;
+    // NaN equals NaN here: equality of stored values must be reflexive (round trips, keys).
+    if (a.isFloat && b.isFloat) return a.real == b.real || (a.real != a.real && b.real != b.real);
     const MarvexCFNumber& f = a.isFloat ? a : b;
     const MarvexCFNumber& i = a.isFloat ? b : a;
     // 2^63 bounds: an integral double inside them converts exactly.
@@ -210,6 +211,7 @@ CFHashCode CFHash(CFTypeRef ref) {
         case ValueKind::Number: {
             const auto& n = *As<MarvexCFNumber>(ref);
             if (!n.isFloat) return std::hash<SInt64>()(n.integer);
+            if (n.real != n.real) return 0x7FF8;  // every NaN alike
             if (n.real >= -9223372036854775808.0 && n.real < 9223372036854775808.0 &&
                 Float64(SInt64(n.real)) == n.real)
                 return std::hash<SInt64>()(SInt64(n.real));  // equal to the integer's hash

@@ -139,6 +139,12 @@ TEST_F(Values, NumbersKeepIntegerAndFloatApart) {
     EXPECT_TRUE(CFEqual(i, seven));
     EXPECT_EQ(CFHash(i), CFHash(seven));
     EXPECT_FALSE(CFEqual(f, seven));
+    // Stored NaNs are the same value (a file round trip must compare equal).
+    const Float64 otherNan = -std::nan("1");
+    CFNumberRef n2 = CFNumberCreate(nullptr, kCFNumberFloat64Type, &otherNan);
+    EXPECT_TRUE(CFEqual(n, n2));
+    EXPECT_EQ(CFHash(n), CFHash(n2));
+    CFRelease(n2);
     for (CFTypeRef v : {CFTypeRef(i), CFTypeRef(f), CFTypeRef(wide), CFTypeRef(n), CFTypeRef(h),
                         CFTypeRef(seven)})
         CFRelease(v);
