@@ -85,17 +85,14 @@ MarvexCFBundle* OpenBundle(const std::string& directory) {
         return nullptr;
     }
     const std::string id = CFStringGetCStringPtr(identifier, kCFStringEncodingUTF8);
-    auto same = r.byIdentifier.find(id);
-    if (same != r.byIdentifier.end()) {  // first registered wins, as with any identifier
-        CFRelease(info);
-        return same->second;
-    }
     auto* bundle = new MarvexCFBundle(directory);
     // The bundle keeps its info for the process; its values are not leaks.
     MakeImmortal(dict);
     bundle->info = dict;
     bundle->identifier = identifier;
     r.byDirectory.emplace(directory, bundle);
+    // A second directory with a known identifier is a bundle of its own, but lookups by
+    // identifier keep finding the first one registered.
     r.byIdentifier.emplace(id, bundle);
     return bundle;
 }

@@ -10,9 +10,10 @@ extern "C" {
 CFTypeID CFBundleGetTypeID(void);
 
 // Opens the bundle in the directory the URL names (reads its Info.plist) and registers its
-// identifier; the module is not loaded. Opening a directory already open, or a second bundle
-// with an identifier already registered, gives the registered bundle. Null when the directory
-// or its Info.plist is missing or unreadable, or the identifier is absent.
+// identifier; the module is not loaded. Opening a directory already open gives the same
+// bundle. When another directory already registered the identifier, the new bundle is still
+// opened, but identifier lookups keep finding the first. Null when the directory or its
+// Info.plist is missing or unreadable, or the identifier is absent.
 CFBundleRef CFBundleCreate(CFAllocatorRef alloc, CFURLRef bundleURL);
 
 // The registered bundle with this identifier (not retained), or null.

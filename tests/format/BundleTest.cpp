@@ -172,3 +172,19 @@ TEST_F(Bundle, BrokenBundlesFailWithAReason) {
     EXPECT_EQ(FindNextComponent(nullptr, &looking), nullptr);
     EXPECT_EQ(RegisterComponentsInBundle(nullptr, nullptr), paramErr);
 }
+
+TEST_F(Bundle, SameIdentifierInTwoDirectoriesKeepsBothApart) {
+    const std::string first = MakeBundle("First.bundle", "test.bundle.twice", ComponentXml("tw01"));
+    const std::string second =
+        MakeBundle("Second.bundle", "test.bundle.twice", ComponentXml("tw02"));
+    CFBundleRef a = nullptr, b = nullptr;
+    ASSERT_EQ(RegisterComponentsInBundle(first.c_str(), &a), noErr) << marvex::LastBundleError();
+    ASSERT_EQ(RegisterComponentsInBundle(second.c_str(), &b), noErr) << marvex::LastBundleError();
+    EXPECT_NE(a, b);
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("test.bundle.twice")), a);
+    CFURLRef url = CFBundleCopyBundleURL(b);
+    EXPECT_EQ(Path(url), fs::canonical(second).string());
+    CFRelease(url);
+    ComponentDescription looking{0, marvex::FourCC("tw02"), 0, 0, 0};
+    EXPECT_NE(FindNextComponent(nullptr, &looking), nullptr);
+}
