@@ -83,49 +83,33 @@ protected:
     std::vector<Call> log;
 };
 
-TEST_F(ListenersTest, CallsMatchingListenersInRegistrationOrderWithTheChangeAsGiven) {
-    Listener a = Make("a"), b = Make("b"), c = Make("c");
+TEST_F(ListenersTest, CallsMatchingListenersInOrderAndRemovesByContextOnlyWhenGiven) {
+    Listener a = Make("a"), b = Make("b");
     unit.AddPropertyListener(8, Proc, &a);
-    unit.AddPropertyListener(14, Proc, &c);
+    unit.AddPropertyListener(14, Proc, &b);
     unit.AddPropertyListener(8, Proc, &b);
+    unit.AddPropertyListener(8, Proc, &a);  // a duplicate is called again
     unit.AddPropertyListener(8, OtherProc, &a);
 
     unit.PropertyChanged(8, kAudioUnitScope_Global, 3);
-    ASSERT_EQ(Names(log), (Names_t{"a", "b", "a*"}));
-    for (const Call& call : log) {
-        EXPECT_EQ(call.unit, unit.GetComponentInstance());
-        EXPECT_EQ(call.id, 8u);
-        EXPECT_EQ(call.scope, kAudioUnitScope_Global);
-        EXPECT_EQ(call.element, 3u);
-    }
+    ASSERT_EQ(Names(log), (Names_t{"a", "b", "a", "a*"}));
+    EXPECT_EQ(log[0].unit, unit.GetComponentInstance());
+    EXPECT_EQ(log[0].id, 8u);
+    EXPECT_EQ(log[0].scope, kAudioUnitScope_Global);
+    EXPECT_EQ(log[0].element, 3u);
 
-    log.clear();
-    unit.PropertyChanged(99, kAudioUnitScope_Global, 0);
-    EXPECT_TRUE(log.empty()) << "nobody listens to 99";
-}
-
-TEST_F(ListenersTest, DuplicatesAreCalledTwiceAndRemovalHonoursTheContextOnlyWhenGiven) {
-    Listener a = Make("a"), b = Make("b");
-    unit.AddPropertyListener(8, Proc, &a);
-    unit.AddPropertyListener(8, Proc, &a);
-    unit.AddPropertyListener(8, Proc, &b);
-    unit.AddPropertyListener(9, Proc, &a);
-    unit.PropertyChanged(8, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"a", "a", "b"}));
-
-    EXPECT_EQ(unit.RemovePropertyListener(8, OtherProc, nullptr, false), noErr);  // never added
+    EXPECT_EQ(unit.RemovePropertyListener(9, Proc, nullptr, false), noErr);  // never added
     EXPECT_EQ(unit.RemovePropertyListener(8, Proc, &a, true), noErr);
     log.clear();
     unit.PropertyChanged(8, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"b"})) << "both registrations with context a go";
+    EXPECT_EQ(Names(log), (Names_t{"b", "a*"})) << "both entries of (Proc, a) go, no other";
 
-    // Without a context every entry of the id and procedure goes, whatever its context.
-    unit.AddPropertyListener(8, Proc, &a);
     EXPECT_EQ(unit.RemovePropertyListener(8, Proc, nullptr, false), noErr);
     log.clear();
     unit.PropertyChanged(8, 0, 0);
-    unit.PropertyChanged(9, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"a"})) << "only the listener of 9 remains";
+    unit.PropertyChanged(14, 0, 0);
+    unit.PropertyChanged(99, 0, 0);  // nobody listens
+    EXPECT_EQ(Names(log), (Names_t{"a*", "b"})) << "every context of (8, Proc) goes";
 }
 
 TEST_F(ListenersTest, ListenersMayChangeTheListWhileItIsWalked) {

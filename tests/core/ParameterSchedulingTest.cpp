@@ -169,6 +169,9 @@ TEST(ParameterScheduling, SlicesAtEventStartsAndRampEnds) {
         {"immediates at 200 and 0", {Immediate(200, 2), Immediate(0, 1)}, {{0, 200}, {200, 312}}},
         {"offsets at and beyond the end", {Immediate(512, 1), Immediate(600, 1)}, {{0, 512}}},
         {"ramp beyond the end", {Ramp(400, 1000, 0, 1)}, {{0, 400}, {400, 112}}},
+        {"offsets sorted as signed",
+         {Immediate(300, 3), Ramp(-20, 40, 0, 1, kOther), Immediate(100, 1)},
+         {{0, 20}, {20, 80}, {100, 200}, {300, 212}}},
         {"ramp inside ramp",
          {Ramp(10, 100, 0, 1), Ramp(20, 10, 0, 1, kOther)},
          {{0, 10}, {10, 10}, {20, 10}, {30, 80}, {110, 402}}},
@@ -252,20 +255,6 @@ TEST(ParameterScheduling, ZeroFramesProcessNothingAndASliceErrorStopsTheRest) {
     EXPECT_EQ(failing.Slice512({Immediate(100, 1.0f), Immediate(300, 1.0f)}),
               kAudioUnitErr_NoConnection);
     EXPECT_EQ(Cuts(failing.slices), (std::vector<Cut>{{0, 100}, {100, 200}}));
-}
-
-TEST(ParameterScheduling, SortsByStartOffsetReadAsSignedInPlace) {
-    SliceRecorder unit;
-    AUBase::ParameterEventList events = {Immediate(300, 3), Ramp(-20, 40, 0, 1, kOther),
-                                         Immediate(100, 1)};
-    const auto* storage = events.data();
-    unit.ProcessForScheduledParams(events, 512, &unit);
-    EXPECT_EQ(events.data(), storage);
-    ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].eventType, UInt32(kParameterEvent_Ramped));
-    EXPECT_EQ(events[1].eventValues.immediate.bufferOffset, 100u);
-    EXPECT_EQ(events[2].eventValues.immediate.bufferOffset, 300u);
-    EXPECT_EQ(Cuts(unit.slices), (std::vector<Cut>{{0, 20}, {20, 80}, {100, 200}, {300, 212}}));
 }
 
 }  // namespace
