@@ -469,7 +469,10 @@ OSStatus AUBase::DispatchSetProperty(AudioUnitPropertyID inID, AudioUnitScope in
                 return kAudioUnitErr_InvalidPropertyValue;
             if (!IsInitialized()) return kAudioUnitErr_Uninitialized;
             const auto buffer = LoadValue<AudioUnitExternalBuffer>(inData);
-            if (reinterpret_cast<std::uintptr_t>(buffer.buffer) % 16 != 0) return paramErr;
+            // A null buffer would pass the alignment test and leave the bus without memory.
+            if (buffer.buffer == nullptr ||
+                reinterpret_cast<std::uintptr_t>(buffer.buffer) % 16 != 0)
+                return paramErr;
             AUIOElement* io = inScope == kAudioUnitScope_Input
                                   ? static_cast<AUIOElement*>(GetInput(inElement))
                                   : static_cast<AUIOElement*>(GetOutput(inElement));

@@ -409,6 +409,10 @@ TEST_F(Properties, ExternalBufferMustBeAlignedAndNamesAnExistingBus) {
     EXPECT_EQ(
         u.DispatchSetProperty(kAudioUnitProperty_SetExternalBuffer, Out, 0, &buffer, sizeof buffer),
         paramErr);
+    buffer = {nullptr, sizeof memory};
+    EXPECT_EQ(
+        u.DispatchSetProperty(kAudioUnitProperty_SetExternalBuffer, Out, 0, &buffer, sizeof buffer),
+        paramErr);
     buffer = {memory, sizeof memory};
     EXPECT_EQ(StatusOf([&] {
                   return u.DispatchSetProperty(kAudioUnitProperty_SetExternalBuffer, Out, 4,
