@@ -13,6 +13,8 @@ MarvexKernel::MarvexKernel(AUEffectBase* inAudioUnit)
     prepareTones();
     mZeroPeriodBin = static_cast<std::uint8_t>(binOfPeriod(0.0f));
     for (std::uint8_t& bin : mPeriodBins) bin = mZeroPeriodBin;
+    mPrefixSums[0] = 0.0f;
+    mPrefixWeights[0] = 0.0f;
 }
 
 MarvexKernel::~MarvexKernel() = default;
@@ -31,7 +33,7 @@ int MarvexKernel::getMaxBubbles() {
 void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t inFramesToProcess,
                            std::uint32_t inNumChannels, bool& /*ioSilence*/) {
     const int n = getMaxBubbles();
-    bool accepted = false;
+    std::uint32_t accepted = 0;
 
     // The state lives in locals for the loop. Capture has two states, carried by the sign of the
     // previous sample: inside a lobe (> 0) or outside (< 0); 0 and NaN are neither, so the
@@ -59,7 +61,7 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
                 b.area = area;
                 if (area > kMinimumLobeArea) {
                     ++writeIndex;
-                    accepted = true;
+                    ++accepted;
                 } else {
                     b.area = 0.0f;  // too small: the next lobe reuses the record
                 }
@@ -79,5 +81,10 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
     mWriteIndex = writeIndex;
     mPosition = pos;
     ++mBlockCount;
-    if (accepted) updateFrequency();
+    // The estimate recounts only the records written since it last ran, which it can tell
+    // only while the ring size stays the same.
+    if (n != mCountedRecords) mCountedRecords = 0;
+    constexpr std::uint32_t kMostAdvances = kBubbleCapacity;
+    mAdvances = accepted > kMostAdvances - mAdvances ? kMostAdvances : mAdvances + accepted;
+    if (accepted > 0) updateFrequency();
 }

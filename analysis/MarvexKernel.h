@@ -45,16 +45,24 @@ public:
     std::uint32_t nextPosition() const { return mPosition; }
     float previousSample() const { return mPrevSample; }
     float currentArea() const { return mCurrentArea; }
-    std::span<const float, kToneCount> upperPeriods() const { return mUpperPeriods; }
+    std::span<const float, kToneCount> upperPeriods() const {
+        return std::span<const float, kToneCount>(mGuardedUpperPeriods + 1, kToneCount);
+    }
     std::span<const float, kToneCount> centralPeriods() const { return mCentralPeriods; }
 
 private:
     void prepareTones();
-    // Smallest bin k with period > mUpperPeriods[k], or kToneCount if there is none.
+    float upperPeriod(int bin) const { return mGuardedUpperPeriods[bin + 1]; }
+    // Smallest bin k with period > upperPeriod(k), or kToneCount if there is none.
     int binOfPeriod(float period) const;
+    // The same by the definition alone (bisection on descending tables, else a linear scan).
+    int searchBin(float period) const;
+    void prepareBinBuckets();
     // Record i's partner: the first record after it around the ring whose area and its own
     // have a ratio above the match threshold; -1 if none.
     int findPartner(int i, int n) const;
+    // Brings record i's noteIndex and its place in the estimate's tallies up to date.
+    void refreshRecord(int i);
 
     float mPrevSample = 0.0f;
     float mCurrentArea = 0.0f;
@@ -66,13 +74,44 @@ private:
     // never pair.
     Bubble mBubbles[kBubbleCapacity];
     std::int32_t mWriteIndex;
-    float mUpperPeriods[kToneCount];
+    // Entry k + 1 is bin k's upper period; entry 0 is +infinity, which no period exceeds.
+    float mGuardedUpperPeriods[kToneCount + 1];
     float mCentralPeriods[kToneCount];
     // The tables decrease for every sane rate and Pitch; only then may bins be found by
     // bisection. Host-written nonsense (Pitch 0, NaN, negative) falls back to a linear scan.
     bool mTablesDescending = false;
+    // Bins by the bit pattern of the period. Non-negative finite floats order like their bits,
+    // and a larger period never has a larger bin, so every period in a bucket (a run of 2^18
+    // consecutive bit patterns, 1/32 of an octave) has a bin between those of the bucket's
+    // ends. Each entry is the bin c of the bucket's smallest value; when the largest value's bin
+    // is c or c - 1, the period's bin is c - 1 if it exceeds upperPeriod(c - 1), else c.
+    // Entries with kWideBucket set span more bins and take the search.
+    static constexpr int kBucketShift = 18;
+    static constexpr int kBucketCount = 0x7F800000 >> kBucketShift;  // up to +infinity
+    static constexpr std::uint8_t kWideBucket = 0x80;
+    std::uint8_t mBinBuckets[kBucketCount];
     // binOfPeriod of each record's period, kept wherever a period is written, so that voting
     // does not search the table again for every record at every estimate.
     std::uint8_t mPeriodBins[kBubbleCapacity];
     std::uint8_t mZeroPeriodBin = kToneCount;  // binOfPeriod(0)
+
+    // The estimate's tallies carry over from one estimate to the next, and only records that
+    // changed in between are counted again: on a steady tone a call changes a handful of the
+    // ring's records. What a record adds depends on nothing but the record, so the tallies
+    // equal counting the whole ring afresh.
+    static constexpr std::uint8_t kNoSum = 0xFF;
+    std::int32_t mVotes[kToneCount + 1];      // the last counter takes lobes that vote nowhere
+    std::uint8_t mVoteBins[kBubbleCapacity];  // the counter each record is counted in
+    std::uint8_t mSumBins[kBubbleCapacity];   // noteIndex of a matched record, else kNoSum
+    // Records in use at the last estimate; 0 makes the next one count everything.
+    int mCountedRecords = 0;
+    // Capture has written records only from this one onwards, over the ring, through the write
+    // index; mAdvances is how often the write index moved since.
+    std::int32_t mChangedFrom = 0;
+    std::uint32_t mAdvances = 0;
+    // Running weighted sums of bin mPrefixBin over records 0 .. i - 1, entry i; entry 0 is 0.
+    // Valid while records before the first changed one keep their terms.
+    int mPrefixBin = -1;
+    float mPrefixSums[kBubbleCapacity + 1];
+    float mPrefixWeights[kBubbleCapacity + 1];
 };

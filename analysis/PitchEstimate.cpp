@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstdint>
@@ -63,82 +64,100 @@ int MarvexKernel::findPartner(int i, int n) const {
     return -1;
 }
 
+void MarvexKernel::refreshRecord(int i) {
+    Bubble& mine = mBubbles[i];
+    // A matched lobe votes for the bin of its period. A period at or below the top bin's upper
+    // boundary votes nowhere and keeps its noteIndex.
+    const bool matched = mine.matchRatio > kUnmatched;
+    const int bin = mPeriodBins[i];
+    if (matched && bin < kToneCount) mine.noteIndex = bin;
+    const int counter = matched ? bin : kToneCount;
+    --mVotes[mVoteBins[i]];
+    ++mVotes[counter];
+    mVoteBins[i] = static_cast<std::uint8_t>(counter);
+    mSumBins[i] = matched ? static_cast<std::uint8_t>(mine.noteIndex) : kNoSum;
+}
+
 void MarvexKernel::updateFrequency() {
     const int n = getMaxBubbles();
 
-    // One pass does, for each record in turn, what would otherwise take three: pairing,
-    // voting and the weighted sums. Pairing record i changes only record i, and what record i
-    // adds to the votes and sums depends only on record i after its pairing, so the results
-    // equal pairing the whole ring first. Sums are kept for every bin, each in record order, so
-    // the winner's sum is the same serial sum as if only its records had been added.
-    std::int32_t votes[kToneCount + 1] = {};  // the extra counter takes lobes that vote nowhere
-    float sums[kToneCount] = {};
-    float weightSums[kToneCount] = {};
-    // Runs of equal bins stay in registers: a steady tone would otherwise chain every step
-    // through the same memory cell.
-    int voteBin = kToneCount;
-    std::int32_t voteRun = 0;
-    int sumBin = 0;
-    float sum = 0.0f;
-    float weights = 0.0f;
+    // Records whose terms may differ from the last estimate's start at firstChanged.
+    int firstChanged = 0;
+    if (mCountedRecords != n || mChangedFrom >= n || mAdvances >= static_cast<std::uint32_t>(n)) {
+        // Count everything afresh.
+        for (std::int32_t& count : mVotes) count = 0;
+        for (int i = 0; i < n; ++i) {
+            mVoteBins[i] = kToneCount;
+            ++mVotes[kToneCount];
+            refreshRecord(i);
+        }
+        mPrefixBin = -1;
+    } else {
+        // Capture wrote records mChangedFrom .. mChangedFrom + mAdvances around the ring.
+        int i = mChangedFrom;
+        for (std::uint32_t k = 0; k <= mAdvances; ++k) {
+            refreshRecord(i);
+            i = i + 1 == n ? 0 : i + 1;
+        }
+        firstChanged = mChangedFrom + static_cast<int>(mAdvances) >= n ? 0 : mChangedFrom;
+    }
+    mCountedRecords = n;
+    mChangedFrom = mWriteIndex;
+    mAdvances = 0;
+
+    // Pairing: an unmatched lobe looks forward around the ring for the first record of nearly
+    // equal area; only a later lobe makes a pair. Matched records stay matched, and pairing a
+    // record changes nothing but that record.
     for (int i = 0; i < n; ++i) {
         Bubble& mine = mBubbles[i];
-        // Pairing: an unmatched lobe looks forward around the ring for the first record of
-        // nearly equal area; only a later lobe makes a pair. Matched records stay matched.
-        if (mine.matchRatio == kUnmatched) {
-            const int j = findPartner(i, n);
-            if (j < 0) continue;
-            const Bubble& other = mBubbles[j];
-            if (!(other.startPos > mine.startPos && other.endPos > mine.endPos)) continue;
-            mine.matchRatio = areaRatio(mine.area, other.area);
-            // Unsigned differences (positions wrap); the sum converts once, rounded.
-            const std::uint32_t distance =
-                (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
-            mine.period = static_cast<float>(distance) / 2.0f;
-            mPeriodBins[i] = static_cast<std::uint8_t>(binOfPeriod(mine.period));
-        }
-        if (!(mine.matchRatio > kUnmatched)) continue;
-
-        // Voting: a matched lobe votes for the bin of its period. A period at or below the top
-        // bin's upper boundary votes nowhere and keeps its noteIndex.
-        const int bin = mPeriodBins[i];
-        if (bin < kToneCount) mine.noteIndex = bin;
-        if (bin != voteBin) {
-            votes[voteBin] += voteRun;
-            voteBin = bin;
-            voteRun = 0;
-        }
-        ++voteRun;
-
-        // Weighted period sums per noteIndex; a pair at the threshold weighs 0.
-        const int note = mine.noteIndex;
-        if (note != sumBin) {
-            sums[sumBin] = sum;
-            weightSums[sumBin] = weights;
-            sumBin = note;
-            sum = sums[note];
-            weights = weightSums[note];
-        }
-        const float weight = kMatchWeightScale * (mine.matchRatio - kMatchThreshold);
-        sum = sum + mine.period * weight;
-        weights = weights + weight;
+        if (mine.matchRatio != kUnmatched) continue;
+        const int j = findPartner(i, n);
+        if (j < 0) continue;
+        const Bubble& other = mBubbles[j];
+        if (!(other.startPos > mine.startPos && other.endPos > mine.endPos)) continue;
+        mine.matchRatio = areaRatio(mine.area, other.area);
+        // Unsigned differences (positions wrap); the sum converts once, rounded.
+        const std::uint32_t distance =
+            (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
+        mine.period = static_cast<float>(distance) / 2.0f;
+        mPeriodBins[i] = static_cast<std::uint8_t>(binOfPeriod(mine.period));
+        refreshRecord(i);
+        if (i < firstChanged) firstChanged = i;
     }
-    votes[voteBin] += voteRun;
-    sums[sumBin] = sum;
-    weightSums[sumBin] = weights;
 
-    // Winner: bin 0 never wins by votes; ties go to the lowest bin.
-    int best = 0;
+    // Winner: bin 0 never wins by votes; ties go to the lowest bin. The highest count first
+    // (a reduction the compiler vectorises), then the first bin that has it.
     std::int32_t highest = 0;
-    for (int k = 1; k < kToneCount; ++k) {
-        if (votes[k] > highest) {
-            highest = votes[k];
-            best = k;
+    for (int k = 1; k < kToneCount; ++k) highest = std::max(highest, mVotes[k]);
+    int best = 0;
+    if (highest > 0)
+        while (mVotes[++best] != highest) {
         }
-    }
     if (best > 0) mEffectUnit->SetParameter(kParam_Note, static_cast<float>(best));
 
-    const float average = weightSums[best] > 0.0f ? sums[best] / weightSums[best] : sums[best];
+    // Weighted period of the winning bin, a serial sum in record order; a pair at the threshold
+    // weighs 0. The running sums before the first changed record are those of the last
+    // estimate if the same bin won. Records of other bins add +0, which leaves the sums as they
+    // are: every term is +0 or positive (periods are never negative, matched weights always
+    // positive), so neither sum is ever -0, and neither is ever subnormal (the smallest positive
+    // term is above 2^-22). Adding without a branch leaves the chain of additions the only
+    // thing that waits.
+    const int from = best == mPrefixBin ? firstChanged : 0;
+    float sum = mPrefixSums[from];
+    float weights = mPrefixWeights[from];
+    for (int i = from; i < n; ++i) {
+        const Bubble& mine = mBubbles[i];
+        const float weight = kMatchWeightScale * (mine.matchRatio - kMatchThreshold);
+        const float term = mine.period * weight;
+        const std::uint32_t keep = mSumBins[i] == best ? ~0u : 0u;
+        sum = sum + std::bit_cast<float>(std::bit_cast<std::uint32_t>(term) & keep);
+        weights = weights + std::bit_cast<float>(std::bit_cast<std::uint32_t>(weight) & keep);
+        mPrefixSums[i + 1] = sum;
+        mPrefixWeights[i + 1] = weights;
+    }
+    mPrefixBin = best;
+
+    const float average = weights > 0.0f ? sum / weights : sum;
     const float sr = static_cast<float>(GetSampleRate());
     if (!(average > 0.0f)) return;
     const float frequency = sr / average;
@@ -149,10 +168,10 @@ void MarvexKernel::updateFrequency() {
     // LowerFrequency keeps its earlier value.
     float lower = central - 1.0f;
     if (best > 0) {
-        lower = sr / mUpperPeriods[best - 1];
+        lower = sr / upperPeriod(best - 1);
         mEffectUnit->SetParameter(kParam_LowerFrequency, lower);
     }
-    const float upper = sr / mUpperPeriods[best];
+    const float upper = sr / upperPeriod(best);
     mEffectUnit->SetParameter(kParam_UpperFrequency, upper);
     // Not clamped. A NaN comparison takes the lower branch.
     const float deviation = frequency >= central ? (frequency - central) / (upper - central)

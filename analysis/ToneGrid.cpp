@@ -1,3 +1,9 @@
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
 #include "analysis/AnalysisConstants.h"
 #include "analysis/MarvexKernel.h"
 #include "analysis/MarvexParameterIDs.h"
@@ -9,16 +15,18 @@ using namespace marvex;
 // eleven multiplications; every step rounds to single precision.
 void MarvexKernel::prepareTones() {
     const float sr = static_cast<float>(GetSampleRate());
+    float* const upper = mGuardedUpperPeriods + 1;
+    mGuardedUpperPeriods[0] = std::numeric_limits<float>::infinity();
     float base = GetParameter(kParam_Pitch) / 16.0f;
     for (int octave = 0; octave < 8; ++octave) {
         const int first = 12 * octave;
         mCentralPeriods[first] = sr / base;
-        mUpperPeriods[first] = sr / (kQuarterTone * base);
+        upper[first] = sr / (kQuarterTone * base);
         float current = base;
         for (int semitone = 1; semitone < 12; ++semitone) {
             const float next = kSemitone * current;
             mCentralPeriods[first + semitone] = sr / next;
-            mUpperPeriods[first + semitone] = sr / (kQuarterTone * next);
+            upper[first + semitone] = sr / (kQuarterTone * next);
             current = next;
         }
         base = base + base;
@@ -26,17 +34,47 @@ void MarvexKernel::prepareTones() {
 
     mTablesDescending = true;
     for (int k = 1; k < kToneCount; ++k)
-        if (!(mUpperPeriods[k] <= mUpperPeriods[k - 1])) mTablesDescending = false;
+        if (!(upper[k] <= upper[k - 1])) mTablesDescending = false;
+    prepareBinBuckets();
+}
+
+void MarvexKernel::prepareBinBuckets() {
+    // Periods are 0 or at least 0.5, never subnormal. With no subnormal (or NaN) entry in the
+    // table, every comparison a bucket stands for gives the same answer whether or not the render
+    // thread treats subnormals as zero; otherwise every bin takes the search.
+    bool usable = true;
+    for (int k = 0; k < kToneCount; ++k) {
+        const float u = upperPeriod(k);
+        if (std::isnan(u) || (u != 0.0f && std::fabs(u) < FLT_MIN)) usable = false;
+    }
+    for (std::uint32_t bucket = 0; bucket < kBucketCount; ++bucket) {
+        mBinBuckets[bucket] = kWideBucket;
+        if (!usable) continue;
+        const std::uint32_t first = bucket << kBucketShift;
+        const int smallest = searchBin(std::bit_cast<float>(first));
+        const int largest = searchBin(std::bit_cast<float>(first | ((1u << kBucketShift) - 1)));
+        if (smallest - largest <= 1) mBinBuckets[bucket] = static_cast<std::uint8_t>(smallest);
+    }
 }
 
 int MarvexKernel::binOfPeriod(float period) const {
+    // Negative, infinite and NaN patterns lie above the last bucket.
+    const std::uint32_t bucket = std::bit_cast<std::uint32_t>(period) >> kBucketShift;
+    if (bucket < kBucketCount) {
+        const int entry = mBinBuckets[bucket];
+        if (!(entry & kWideBucket)) return entry - (period > mGuardedUpperPeriods[entry] ? 1 : 0);
+    }
+    return searchBin(period);
+}
+
+int MarvexKernel::searchBin(float period) const {
     if (mTablesDescending) {
-        // "period > mUpperPeriods[k]" is false up to some k and true from there on.
+        // "period > upperPeriod(k)" is false up to some k and true from there on.
         int low = 0;
         int high = kToneCount;
         while (low < high) {
             const int mid = (low + high) / 2;
-            if (period > mUpperPeriods[mid])
+            if (period > upperPeriod(mid))
                 high = mid;
             else
                 low = mid + 1;
@@ -44,6 +82,6 @@ int MarvexKernel::binOfPeriod(float period) const {
         return low;
     }
     for (int k = 0; k < kToneCount; ++k)
-        if (period > mUpperPeriods[k]) return k;
+        if (period > upperPeriod(k)) return k;
     return kToneCount;
 }
