@@ -51,6 +51,8 @@ OSStatus AUBase::GetGroupParameter(AudioUnitParameterID, AudioUnitElement,
 
 OSStatus AUBase::ScheduleParameter(const AudioUnitParameterEvent* inParameterEvent,
                                    UInt32 inNumEvents) {
+    // Events promised but not given: refuse rather than read through a null pointer.
+    if (inParameterEvent == nullptr && inNumEvents > 0) return paramErr;
     for (UInt32 i = 0; i < inNumEvents; ++i) {
         const AudioUnitParameterEvent& event = inParameterEvent[i];
         if (event.eventType == kParameterEvent_Immediate) {

@@ -137,6 +137,7 @@ TEST(ParameterScheduling, ScheduleAppliesImmediatesAndKeepsEveryEvent) {
     PassThroughUnit unit;
     unit.PostConstructor();
     EXPECT_EQ(unit.ScheduleParameter(nullptr, 0), noErr);
+    EXPECT_EQ(unit.ScheduleParameter(nullptr, 3), paramErr);
     EXPECT_TRUE(unit.ScheduledEvents().empty());
 
     const AudioUnitParameterEvent batch[] = {
