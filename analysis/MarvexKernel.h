@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -51,6 +52,14 @@ public:
     std::span<const float, kToneCount> centralPeriods() const { return mCentralPeriods; }
 
 private:
+    // Capture loops: copy the samples, capture lobes, return how many lobes were kept.
+    std::uint32_t captureSparse(const float* inSourceP, float* inDestP,
+                                std::uint32_t inFramesToProcess, std::size_t stride, int n);
+    std::uint32_t captureDense(const float* inSourceP, float* inDestP,
+                               std::uint32_t inFramesToProcess, std::size_t stride, int n);
+    void startLobe(float x, std::uint32_t pos, std::int32_t writeIndex);
+    // Returns whether the lobe was kept (and the write index moved on).
+    bool closeLobe(float area, std::uint32_t pos, std::int32_t& writeIndex, int n);
     void prepareTones();
     float upperPeriod(int bin) const { return mGuardedUpperPeriods[bin + 1]; }
     // Smallest bin k with period > upperPeriod(k), or kToneCount if there is none.
@@ -70,6 +79,8 @@ private:
     // Running sample position of the next call's first frame. Positions come from this counter,
     // not from mBlockCount x frames, so that calls of different lengths keep them consistent.
     std::uint32_t mPosition = 0;
+    // The last call kept more than one lobe per 16 samples: capture without branches.
+    bool mDenseLobes = false;
     // Records that never held a lobe look like discarded ones: unmatched, area 0, which can
     // never pair.
     Bubble mBubbles[kBubbleCapacity];

@@ -64,7 +64,7 @@ int MarvexKernel::findPartner(int i, int n) const {
     return -1;
 }
 
-void MarvexKernel::refreshRecord(int i) {
+[[gnu::always_inline]] inline void MarvexKernel::refreshRecord(int i) {
     Bubble& mine = mBubbles[i];
     // A matched lobe votes for the bin of its period. A period at or below the top bin's upper
     // boundary votes nowhere and keeps its noteIndex.
@@ -111,18 +111,23 @@ void MarvexKernel::updateFrequency() {
     for (int i = 0; i < n; ++i) {
         Bubble& mine = mBubbles[i];
         if (mine.matchRatio != kUnmatched) continue;
+        // On noise, whether a partner turns up and whether it lies later are coin tosses: the
+        // pair is formed in any case (with the record itself when there is no partner, which
+        // is never later) and kept by selection rather than by branches.
         const int j = findPartner(i, n);
-        if (j < 0) continue;
-        const Bubble& other = mBubbles[j];
-        if (!(other.startPos > mine.startPos && other.endPos > mine.endPos)) continue;
-        mine.matchRatio = areaRatio(mine.area, other.area);
+        const Bubble& other = mBubbles[j < 0 ? i : j];
+        const bool later = other.startPos > mine.startPos && other.endPos > mine.endPos;
+        const float ratio = areaRatio(mine.area, other.area);
         // Unsigned differences (positions wrap); the sum converts once, rounded.
         const std::uint32_t distance =
             (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
-        mine.period = static_cast<float>(distance) / 2.0f;
-        mPeriodBins[i] = static_cast<std::uint8_t>(binOfPeriod(mine.period));
+        const float period = static_cast<float>(distance) / 2.0f;
+        const int bin = binOfPeriod(period);
+        mine.matchRatio = later ? ratio : mine.matchRatio;
+        mine.period = later ? period : mine.period;
+        mPeriodBins[i] = static_cast<std::uint8_t>(later ? bin : mPeriodBins[i]);
         refreshRecord(i);
-        if (i < firstChanged) firstChanged = i;
+        firstChanged = later && i < firstChanged ? i : firstChanged;
     }
 
     // Winner: bin 0 never wins by votes; ties go to the lowest bin. The highest count first
