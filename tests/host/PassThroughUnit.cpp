@@ -77,7 +77,9 @@ T* argument(ComponentParameters* params, int fromLast) {
     return UnpackPointer<T>(params->params[fromLast]);
 }
 
-ComponentResult entry(ComponentParameters* params, void* storage) {
+}  // namespace
+
+ComponentResult PassThroughEntry(ComponentParameters* params, void* storage) {
     auto* unit = static_cast<PassThrough*>(storage);
     switch (params->what) {
         case kComponentOpenSelect: {
@@ -144,13 +146,11 @@ ComponentResult entry(ComponentParameters* params, void* storage) {
     }
 }
 
-}  // namespace
-
 Component PassThroughComponent() {
     static const Component component = [] {
         ComponentDescription description{kAudioUnitType_Effect, FourCC("pass"), FourCC("Test"), 0,
                                          0};
-        return RegisterComponentEntry(&description, entry, "Pass-through", 1);
+        return RegisterComponentEntry(&description, PassThroughEntry, "Pass-through", 1);
     }();
     return component;
 }

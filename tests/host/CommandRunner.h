@@ -1,0 +1,127 @@
+#pragma once
+// Running the built `marvex` from tests, and the audio files they feed it.
+
+#include <sndfile.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <nlohmann/json.hpp>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace marvex::test {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+class TempDir {
+public:
+    TempDir() {
+        std::string pattern = (fs::temp_directory_path() / "marvex-cli-XXXXXX").string();
+        mPath = ::mkdtemp(pattern.data());
+    }
+    ~TempDir() { fs::remove_all(mPath); }
+    std::string operator/(const std::string& name) const { return (mPath / name).string(); }
+    const fs::path& path() const { return mPath; }
+
+private:
+    fs::path mPath;
+};
+
+inline std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct CommandRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the built program with `args` (shell words), standard input from `input`.
+inline CommandRun runMarvex(const std::string& args, const std::string& input = "/dev/null") {
+    static int counter = 0;  // one counter per test program is enough
+    const std::string base =
+        (fs::temp_directory_path() /
+         ("marvex-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
+            .string();
+    const std::string command = std::string("'") + MARVEX_EXE + "' " + args + " <'" + input +
+                                "' >'" + base + ".out' 2>'" + base + ".err'";
+    const int raw = std::system(command.c_str());
+    CommandRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = slurp(base + ".out");
+    run.err = slurp(base + ".err");
+    fs::remove(base + ".out");
+    fs::remove(base + ".err");
+    return run;
+}
+
+inline std::vector<json> jsonLines(const std::string& text) {
+    std::vector<json> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(json::parse(line));
+    return lines;
+}
+
+// Planar audio: one vector per channel.
+using Channels = std::vector<std::vector<float>>;
+
+inline Channels tones(double rateHz, std::initializer_list<std::vector<double>> channelNotesHz,
+                      double secondsPerNote) {
+    Channels channels;
+    for (const auto& notes : channelNotesHz) {
+        std::vector<float> samples;
+        double phase = 0.0;
+        for (double hz : notes) {
+            for (int i = 0; i < static_cast<int>(secondsPerNote * rateHz); ++i) {
+                samples.push_back(static_cast<float>(0.4 * std::sin(phase)));
+                phase += 2.0 * std::numbers::pi * hz / rateHz;
+            }
+        }
+        channels.push_back(samples);
+    }
+    return channels;
+}
+
+inline void writeAudio(const std::string& path, double rateHz, const Channels& channels,
+                       int subtype) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(rateHz);
+    info.channels = static_cast<int>(channels.size());
+    info.format = SF_FORMAT_WAV | subtype;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<float> interleaved;
+    for (std::size_t i = 0; i < channels[0].size(); ++i)
+        for (const auto& channel : channels) interleaved.push_back(channel[i]);
+    sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
+    sf_close(file);
+}
+
+inline Channels readAudio(const std::string& path, double& rateHz) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    rateHz = info.samplerate;
+    std::vector<float> interleaved(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, interleaved.data(), info.frames);
+    sf_close(file);
+    Channels channels(static_cast<std::size_t>(info.channels));
+    for (std::size_t i = 0; i < interleaved.size(); ++i)
+        channels[i % channels.size()].push_back(interleaved[i]);
+    return channels;
+}
+
+}  // namespace marvex::test
