@@ -51,9 +51,8 @@ TEST_F(ScopeTest, CountChangesKeepTheElementsBelowIt) {
     scope.Initialize(&unit, kAudioUnitScope_Input, 1);
     AUElement* first = scope.GetElement(0);
     scope.SetNumberOfElements(3);
-    EXPECT_EQ(unit.created, (decltype(unit.created){{1, 0}, {1, 1}, {1, 2}}));
     EXPECT_EQ(scope.GetElement(0), first);
-    EXPECT_NE(dynamic_cast<AUInputElement*>(scope.GetIOElement(2)), nullptr);
+    EXPECT_NE(dynamic_cast<AUInputElement*>(scope.GetIOElement(2)), nullptr);  // from the creator
     scope.SetNumberOfElements(0);
     EXPECT_EQ(scope.GetElement(0), nullptr);
     EXPECT_EQ(ThrownStatus([&] { scope.SafeGetElement(0); }), kAudioUnitErr_InvalidElement);
@@ -69,25 +68,24 @@ TEST_F(ScopeTest, NamesRoundTripThroughTheNameDictionary) {
         kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
     scope.AddElementNamesToDict(names);
     EXPECT_EQ(CFDictionaryGetCount(names), 0);  // no named element: no entry
-
-    CFStringRef n0 = Str("N0"), n2 = Str("N2"), k0 = Str("0"), k1 = Str("1");
-    scope.GetElement(0)->SetName(n0);
-    scope.GetElement(2)->SetName(n2);
+    for (AudioUnitElement e : {0u, 2u}) {
+        CFStringRef name = Str(e == 0 ? "N0" : "N2");
+        scope.GetElement(e)->SetName(name);
+        CFRelease(name);
+    }
     scope.AddElementNamesToDict(names);
-    auto inner = static_cast<CFDictionaryRef>(CFDictionaryGetValue(names, k1));
+    auto inner = static_cast<CFDictionaryRef>(CFDictionaryGetValue(names, CFSTR("1")));
     ASSERT_NE(inner, nullptr);
     EXPECT_EQ(CFDictionaryGetCount(inner), 2);
-    EXPECT_EQ(CFDictionaryGetValue(inner, k0), n0);
 
     AUScope restored;  // fewer elements: grows to the highest key
     restored.Initialize(&unit, kAudioUnitScope_Input, 1);
     EXPECT_TRUE(restored.RestoreElementNames(inner));
     EXPECT_EQ(restored.GetNumberOfElements(), 3u);
-    EXPECT_EQ(NameOf(restored, 2), "N2");
+    EXPECT_EQ(NameOf(restored, 0) + NameOf(restored, 2), "N0N2");
     EXPECT_FALSE(restored.GetElement(1)->HasName());
     EXPECT_FALSE(restored.RestoreElementNames(inner));  // nothing beyond the last element now
     restored.SetNumberOfElements(0);
-    for (CFTypeRef v : {CFTypeRef(n0), CFTypeRef(n2), CFTypeRef(k0), CFTypeRef(k1)}) CFRelease(v);
     CFRelease(names);
 }
 

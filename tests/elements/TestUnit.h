@@ -2,9 +2,6 @@
 // The smallest owner and creator elements need: plain fields answer the owner's questions,
 // and each scope gets the element kind a unit gives it.
 
-#include <utility>
-#include <vector>
-
 #include "elements/AUElementCreator.h"
 #include "elements/AUElementOwner.h"
 #include "elements/AUInputElement.h"
@@ -16,13 +13,11 @@ struct TestUnit : AUElementCreator, AUElementOwner {
     bool initialized = false;
     UInt32 maxFrames = 1156;
     UInt8 apiVersion = 2;
-    std::vector<std::pair<AudioUnitScope, AudioUnitElement>> created;
 
     bool IsInitialized() const override { return initialized; }
     UInt32 GetMaxFramesPerSlice() const override { return maxFrames; }
     UInt8 AudioUnitAPIVersion() const override { return apiVersion; }
-    AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement element) override {
-        created.emplace_back(scope, element);
+    AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement) override {
         if (scope == kAudioUnitScope_Input) return new AUInputElement(this);
         if (scope == kAudioUnitScope_Output) return new AUOutputElement(this);
         return new AUElement(this);
