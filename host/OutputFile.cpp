@@ -19,7 +19,16 @@ OutputFile::OutputFile(std::string path) : mPath(std::move(path)) {
         return;
     }
     struct stat st {};
-    if (::stat(mPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail("is a directory", EISDIR);
+    const bool exists = ::stat(mPath.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) fail("is a directory", EISDIR);
+    if (exists && !S_ISREG(st.st_mode)) {
+        // A device, pipe or socket (/dev/null, a FIFO) is written in place: there is nothing
+        // to replace, and renaming over it would destroy it.
+        mStream = std::fopen(mPath.c_str(), "wb");
+        if (mStream == nullptr) fail("cannot be written", errno);
+        mInPlace = true;
+        return;
+    }
     const auto slash = mPath.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : mPath.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? mPath : mPath.substr(slash + 1);
@@ -46,6 +55,10 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::discard() {
+    if (mInPlace && mStream != nullptr) {
+        std::fclose(mStream);
+        mStream = nullptr;
+    }
     if (mTempPath.empty()) return;
     if (mStream != nullptr) std::fclose(mStream);
     mStream = nullptr;
@@ -53,6 +66,11 @@ void OutputFile::discard() {
 }
 
 const std::string& OutputFile::closeForPathWrite() {
+    if (mInPlace) {
+        std::fclose(mStream);
+        mStream = nullptr;
+        return mPath;
+    }
     if (mTempPath.empty()) fail("cannot be written by name", EINVAL);
     if (mStream != nullptr) {
         std::fclose(mStream);
@@ -63,6 +81,17 @@ const std::string& OutputFile::closeForPathWrite() {
 
 void OutputFile::commit() {
     if (mCommitted) return;
+    if (mInPlace) {
+        if (mStream != nullptr) {
+            const bool bad = std::fflush(mStream) != 0 || std::ferror(mStream);
+            const int error = errno;
+            const bool closeFailed = std::fclose(mStream) != 0;
+            mStream = nullptr;
+            if (bad || closeFailed) fail("write failed", error);
+        }
+        mCommitted = true;
+        return;
+    }
     if (mTempPath.empty()) {
         if (std::fflush(stdout) != 0 || std::ferror(stdout)) fail("write failed", errno);
         mCommitted = true;

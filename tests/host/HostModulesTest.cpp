@@ -239,6 +239,22 @@ TEST(OutputFile, AppearsOnlyWhenCommitted) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1);
 }
 
+TEST(OutputFile, DevicesAreWrittenInPlaceNotReplaced) {
+    {
+        OutputFile out("/dev/null");
+        EXPECT_FALSE(out.isStandardOutput());
+        std::fputs("records", out.stream());
+        out.commit();
+    }
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+    EXPECT_EQ(std::distance(fs::directory_iterator("/dev"), fs::directory_iterator{}),
+              std::count_if(fs::directory_iterator("/dev"), fs::directory_iterator{},
+                            [](const fs::directory_entry& e) {
+                                return e.path().filename().string().find(".partial") ==
+                                       std::string::npos;
+                            }));
+}
+
 TEST(OutputFile, UnwritablePlacesAreRefusedUpFront) {
     TempDir dir;
     EXPECT_EQ(exitCodeOf([&] { OutputFile out((dir / "missing/out.txt").string()); }),

@@ -63,6 +63,10 @@ TEST(Fixture, OutputFilesAppearWholeOrNotAtAll) {
     for (std::string row; std::getline(rows, row);) ++count;
     EXPECT_EQ(count, 1u + 4u);  // header and 2000 frames in blocks of 512
 
+    // A device is written in place, as benchmarks do with /dev/null.
+    EXPECT_EQ(withFixture("analyze '" + path + "' -o /dev/null").status, 0);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
     // Nine channels are more than the unit takes: refused, and the old output stays.
     const std::string wide = dir / "wide.wav";
     writeAudio(wide, 44100.0, ramps(100, 9), SF_FORMAT_PCM_16);
