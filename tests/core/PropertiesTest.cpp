@@ -111,29 +111,24 @@ protected:
 
 TEST_F(Properties, InfoAnswersEachIdWithItsScopesSizeAndWritability) {
     OpenTestUnit<RichUnit> rich;
+    UInt32 size = 0;
+    Boolean writable = false;
+    auto info = [&](AUBase& unit, AudioUnitPropertyID id, AudioUnitScope scope,
+                    AudioUnitElement e) {
+        size = 0, writable = false;
+        return StatusOf([&] { return unit.DispatchGetPropertyInfo(id, scope, e, size, writable); });
+    };
     for (const InfoRow& row : kInfoRows) {
-        AUBase& target = row.rich ? static_cast<AUBase&>(*rich) : u();
-        UInt32 size = 0;
-        Boolean writable = false;
-        const OSStatus status = StatusOf([&] {
-            return target.DispatchGetPropertyInfo(row.id, row.scope, row.element, size, writable);
-        });
         SCOPED_TRACE(testing::Message() << "id " << row.id << " scope " << row.scope << " element "
                                         << row.element << (row.rich ? " rich" : ""));
+        const OSStatus status = info(row.rich ? *rich : u(), row.id, row.scope, row.element);
         EXPECT_EQ(status, row.status);
         if (status == noErr) {
-            EXPECT_EQ(size, row.size);
-            EXPECT_EQ(bool(writable), row.writable);
+            EXPECT_EQ(std::make_pair(size, bool(writable)), std::make_pair(row.size, row.writable));
         }
     }
     // A missing output's writability is computed before its element is refused.
-    UInt32 size = 0;
-    Boolean writable = false;
-    EXPECT_EQ(StatusOf([&] {
-                  return u().DispatchGetPropertyInfo(kAudioUnitProperty_StreamFormat, Out, 1, size,
-                                                     writable);
-              }),
-              kAudioUnitErr_InvalidElement);
+    EXPECT_EQ(info(u(), kAudioUnitProperty_StreamFormat, Out, 1), kAudioUnitErr_InvalidElement);
     EXPECT_TRUE(writable);
 }
 

@@ -17,23 +17,21 @@ namespace {
 constexpr AudioUnitScope G = kAudioUnitScope_Global, In = kAudioUnitScope_Input,
                          Out = kAudioUnitScope_Output;
 
-// Also answers the two optional properties of the saved state.
+// Also answers the two optional properties of the saved state, kept as raw 4-byte words.
 class QualityUnit : public PassThroughUnit {
 public:
     using PassThroughUnit::PassThroughUnit;
-    void* Field(AudioUnitPropertyID id) {
-        if (id == kAudioUnitProperty_RenderQuality) return &quality;
-        return id == kAudioUnitProperty_CPULoad ? &load : nullptr;
-    }
     OSStatus GetProperty(AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement,
                          void* out) override {
-        if (Field(id) == nullptr) return kAudioUnitErr_InvalidProperty;
-        return std::memcpy(out, Field(id), 4), noErr;
+        return Field(id) ? (std::memcpy(out, Field(id), 4), noErr) : kAudioUnitErr_InvalidProperty;
     }
     OSStatus SetProperty(AudioUnitPropertyID id, AudioUnitScope, AudioUnitElement, const void* in,
                          UInt32) override {
-        if (Field(id) == nullptr) return kAudioUnitErr_InvalidProperty;
-        return std::memcpy(Field(id), in, 4), noErr;
+        return Field(id) ? (std::memcpy(Field(id), in, 4), noErr) : kAudioUnitErr_InvalidProperty;
+    }
+    void* Field(AudioUnitPropertyID id) {
+        if (id == kAudioUnitProperty_RenderQuality) return &quality;
+        return id == kAudioUnitProperty_CPULoad ? &load : nullptr;
     }
     UInt32 quality = 0;
     Float32 load = 0.0f;
@@ -53,7 +51,8 @@ Dict NewDict() {
     return CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
                                      &kCFTypeDictionaryValueCallBacks);
 }
-// Stores a value (and a key that is not text) created for it, dropping the creator's references.
+// Stores a key and value created for it (constant keys are immortal), dropping the creator's
+// references.
 Dict Put(Dict dict, CFTypeRef key, CFTypeRef value) {
     CFDictionarySetValue(dict, key, value);
     CFRelease(key);
@@ -61,9 +60,7 @@ Dict Put(Dict dict, CFTypeRef key, CFTypeRef value) {
     return dict;
 }
 Dict Put(Dict dict, const char* key, CFTypeRef value) {
-    CFDictionarySetValue(dict, Key(key), value);
-    CFRelease(value);
-    return dict;
+    return Put(dict, Key(key), value);
 }
 
 // Element records of the parameter blob, big-endian: {scope, element, count, id, value, ...}.
@@ -76,8 +73,7 @@ std::vector<UInt8> Blob(std::initializer_list<std::vector<UInt32>> records) {
 }
 UInt32 Bits(Float32 f) {
     UInt32 bits;
-    std::memcpy(&bits, &f, 4);
-    return bits;
+    return std::memcpy(&bits, &f, 4), bits;
 }
 CFDataRef Data(const std::vector<UInt8>& bytes, std::size_t length) {
     return CFDataCreate(nullptr, bytes.data(), CFIndex(length));
