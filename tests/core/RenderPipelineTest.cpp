@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "core/ProcessorModeGuard.h"
 #include "tests/core/RenderHarness.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/LockCounter.h"
 
 namespace {
 
@@ -297,7 +299,14 @@ TEST(RenderPipeline, FlushesDenormalsDuringRenderAndRestoresTheModeOnEveryWayOut
         << "only statuses are recorded";
 }
 
-TEST(RenderPipeline, SteadyStateRenderAllocatesNothing) {
+TEST(RenderPipeline, SteadyStateRenderAllocatesNothingAndTakesNoLock) {
+    {
+        std::mutex probe;  // the counter must see an ordinary lock, or its zero below means nothing
+        marvex::test::CountLocks locks;
+        probe.lock();
+        probe.unlock();
+        ASSERT_EQ(locks.count(), 1u);
+    }
     Rig rig;
     Observed other;
     rig.unit.SetRenderNotification(Notify, &other);
@@ -320,10 +329,12 @@ TEST(RenderPipeline, SteadyStateRenderAllocatesNothing) {
         for (UInt32 b = 0; b < 2; ++b) borrowed.get().mBuffers[b].mData = nullptr;
 
         marvex::test::CountAllocations count;
+        marvex::test::CountLocks locks;
         EXPECT_EQ(rig.Render(2.0 + i * 2, 0, kFrames, out.get()), noErr);
         EXPECT_EQ(rig.Render(3.0 + i * 2, 0, kFrames, borrowed.get()), noErr);
         EXPECT_EQ(rig.Render(3.0 + i * 2, 7, kFrames, out.get()), kAudioUnitErr_InvalidElement);
         EXPECT_EQ(count.count(), 0u) << "round " << i;
+        EXPECT_EQ(locks.count(), 0u) << "round " << i;
     }
     EXPECT_EQ(other.pre.size(), 9u);
 }
