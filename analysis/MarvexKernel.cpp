@@ -3,6 +3,7 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 
 #include "analysis/AnalysisConstants.h"
@@ -16,6 +17,7 @@ MarvexKernel::MarvexKernel(AUEffectBase* inAudioUnit)
     prepareTones();
     mZeroPeriodBin = static_cast<std::uint8_t>(binOfPeriod(0.0f));
     for (std::uint8_t& bin : mPeriodBins) bin = mZeroPeriodBin;
+    for (std::uint32_t& bits : mAreaBits) bits = 0;
     mPrefixSums[0] = 0.0f;
     mPrefixWeights[0] = 0.0f;
 }
@@ -62,6 +64,7 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
                                                            std::int32_t writeIndex) {
     mBubbles[writeIndex] = Bubble{x, pos, pos, kUnmatched, 0.0f, 0};
     mPeriodBins[writeIndex] = mZeroPeriodBin;
+    mAreaBits[writeIndex] = std::bit_cast<std::uint32_t>(x);
 }
 
 [[gnu::always_inline]] inline bool MarvexKernel::closeLobe(float area, std::uint32_t pos,
@@ -76,6 +79,7 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
         ++writeIndex;
     else
         b.area = 0.0f;  // too small: the next lobe reuses the record
+    mAreaBits[&b - mBubbles] = std::bit_cast<std::uint32_t>(b.area);
     if (writeIndex >= n) writeIndex = 0;
     return kept;
 }

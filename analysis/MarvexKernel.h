@@ -104,6 +104,9 @@ private:
     // binOfPeriod of each record's period, kept wherever a period is written, so that voting
     // does not search the table again for every record at every estimate.
     std::uint8_t mPeriodBins[kBubbleCapacity];
+    // Each record's area as a bit pattern, kept wherever an area is written, so that the
+    // search for a partner compares four records at a time.
+    alignas(16) std::uint32_t mAreaBits[kBubbleCapacity];
     std::uint8_t mZeroPeriodBin = kToneCount;  // binOfPeriod(0)
 
     // The estimate's tallies carry over from one estimate to the next, and only records that

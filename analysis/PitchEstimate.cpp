@@ -1,3 +1,5 @@
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -29,6 +31,26 @@ float areaRatio(float a, float b) {
     return larger > 0.0f ? smaller / larger : 0.0f;
 }
 
+// The first index j in [from, to) with bits[j] - low <= width (unsigned), or -1. Four at a
+// time: SSE2 compares only signed, and flipping the top bit of both sides turns an unsigned
+// comparison into a signed one.
+int firstInRange(const std::uint32_t* bits, int from, int to, std::uint32_t low,
+                 std::uint32_t width) {
+    const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
+    const __m128i lows = _mm_set1_epi32(static_cast<int>(low));
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(width ^ 0x80000000u));
+    int j = from;
+    for (; j + 4 <= to; j += 4) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits + j));
+        const __m128i outside = _mm_cmpgt_epi32(_mm_xor_si128(_mm_sub_epi32(v, lows), flip), limit);
+        const int inside = ~_mm_movemask_ps(_mm_castsi128_ps(outside)) & 0xF;
+        if (inside != 0) return j + std::countr_zero(static_cast<unsigned>(inside));
+    }
+    for (; j < to; ++j)
+        if (bits[j] - low <= width) return j;
+    return -1;
+}
+
 }  // namespace
 
 int MarvexKernel::findPartner(int i, int n) const {
@@ -54,14 +76,8 @@ int MarvexKernel::findPartner(int i, int n) const {
     // unsigned comparison tests the interval without a branch that noise would mispredict.
     // (-0 and subnormals land outside it, as they do in a float comparison.)
     const std::uint32_t width = high - low;
-    const auto inRange = [&](int j) {
-        return std::bit_cast<std::uint32_t>(mBubbles[j].area) - low <= width;
-    };
-    for (int j = i + 1; j < n; ++j)
-        if (inRange(j)) return j;
-    for (int j = 0; j < i; ++j)
-        if (inRange(j)) return j;
-    return -1;
+    const int j = firstInRange(mAreaBits, i + 1, n, low, width);
+    return j >= 0 ? j : firstInRange(mAreaBits, 0, i, low, width);
 }
 
 [[gnu::always_inline]] inline void MarvexKernel::refreshRecord(int i) {
