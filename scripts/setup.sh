@@ -12,7 +12,7 @@ packages=(
 for extra in "$@"; do
   case "$extra" in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
-    m32) packages+=(g++-multilib googletest) ;;
+    m32) packages+=(g++-multilib googletest libplist-dev:i386 qemu-user) ;;
     valgrind) packages+=(valgrind) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
@@ -26,6 +26,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
+  # The 32-bit build links the i386 libplist (multiarch; the next update fetches its index).
+  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo_cmd dpkg --add-architecture i386
+  fi
   $sudo_cmd apt-get update -qq
   $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi

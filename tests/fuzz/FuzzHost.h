@@ -173,12 +173,37 @@ inline OSStatus RenderOnce(AudioUnitHandle& unit, InputSource& source, Float64 s
     return err;
 }
 
+// Whether initialising would make the unit allocate buffers a real host could back (a few
+// hundred megabytes at most). A host that asks for more gets what it asked for or -108, and
+// under AddressSanitizer an allocation that cannot be met aborts instead of throwing, so the
+// harness does not ask. Sizes are computed here without overflow.
+inline bool BuffersFitInMemory(AudioUnitHandle& unit) {
+    constexpr double kLimitBytes = 256.0 * 1024 * 1024;
+    UInt32 maxFrames = 0;
+    if (unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                         maxFrames) != noErr)
+        return false;
+    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output}) {
+        UInt32 count = 0;
+        unit.GetProperty(kAudioUnitProperty_ElementCount, scope, 0, count);
+        double total = 0;
+        for (UInt32 e = 0; e < count; ++e) {
+            AudioStreamBasicDescription f{};
+            if (unit.GetProperty(kAudioUnitProperty_StreamFormat, scope, e, f) != noErr) continue;
+            const double channels = f.mChannelsPerFrame == 0 ? 1.0 : double(f.mChannelsPerFrame);
+            total += double(maxFrames) * (double(f.mBytesPerFrame) + 16.0) * channels;
+            if (total > kLimitBytes) return false;
+        }
+    }
+    return true;
+}
+
 // Wires `source` as the unit's input, initialises it and renders a few blocks: state that a
 // host managed to put into the unit must not break the render.
 inline void InitialiseAndRender(AudioUnitHandle& unit, InputSource& source, UInt32 blocks) {
     const AURenderCallbackStruct callback = source.Callback();
     unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, callback);
-    if (unit.Initialize() != noErr) return;
+    if (!BuffersFitInMemory(unit) || unit.Initialize() != noErr) return;
     AudioStreamBasicDescription format{};
     UInt32 channels = 1;
     if (unit.GetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, format) ==

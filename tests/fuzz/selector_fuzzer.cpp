@@ -140,9 +140,7 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
                 const std::vector<UInt8> bytes = in.ConsumeBytes<UInt8>(sizeof *events);
                 std::copy(bytes.begin(), bytes.end(), reinterpret_cast<UInt8*>(&events[i]));
             }
-            // A null list with a non-zero count is a regression case of its own
-            // (tests/reliability); here null goes with count 0 only.
-            args = {null && count == 0 ? 0 : PackPointer(events), PackUInt32(count)};
+            args = {null ? 0 : PackPointer(events), PackUInt32(count)};
             break;
         }
         case kAudioUnitRenderSelect: {
@@ -159,6 +157,9 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
                     in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : PackPointer(b.lists.back()->Get())};
             break;
         }
+        case kAudioUnitInitializeSelect:
+            if (!fuzz::BuffersFitInMemory(s.unit)) return;
+            break;
         default: {
             // Selectors without pointer arguments, or unknown ones: scalar words only.
             for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n)

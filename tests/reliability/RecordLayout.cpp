@@ -1,0 +1,85 @@
+// Pins every record that crosses the host boundary to its layout. On a 32-bit build each size
+// and offset is the number hosts of that target were built against; on a 64-bit build only the
+// fields that hold a pointer grow, so the same offsets hold with pointer-sized words. The build
+// is the check: this file holds no run-time tests.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "format/AUChannelInfo.h"
+#include "format/AUPreset.h"
+#include "format/AURenderCallbackStruct.h"
+#include "format/AudioBufferList.h"
+#include "format/AudioChannelLayout.h"
+#include "format/AudioStreamBasicDescription.h"
+#include "format/AudioTimeStamp.h"
+#include "format/AudioUnitConnection.h"
+#include "format/AudioUnitExternalBuffer.h"
+#include "format/AudioUnitParameterEvent.h"
+#include "format/AudioUnitParameterInfo.h"
+#include "format/AudioUnitViewInfo.h"
+#include "format/ComponentParameters.h"
+#include "format/HostCallbackInfo.h"
+
+namespace marvex::test {
+
+constexpr std::size_t kPtr = sizeof(void*);
+constexpr bool kIs32Bit = kPtr == 4;
+
+// Records without pointers are the same on every build.
+static_assert(sizeof(AudioStreamBasicDescription) == 40);
+static_assert(offsetof(AudioStreamBasicDescription, mFormatID) == 8);
+static_assert(offsetof(AudioStreamBasicDescription, mChannelsPerFrame) == 28);
+static_assert(offsetof(AudioStreamBasicDescription, mReserved) == 36);
+static_assert(sizeof(AudioUnitParameterEvent) == 32);
+static_assert(offsetof(AudioUnitParameterEvent, eventValues) == 16);
+static_assert(offsetof(AudioUnitParameterEvent, eventValues.ramp.durationInFrames) == 20);
+static_assert(offsetof(AudioUnitParameterEvent, eventValues.ramp.endValue) == 28);
+static_assert(offsetof(AudioUnitParameterEvent, eventValues.immediate.value) == 20);
+static_assert(sizeof(ComponentDescription) == 20);
+static_assert(sizeof(AUChannelInfo) == 4);
+static_assert(sizeof(AudioChannelDescription) == 20);
+static_assert(offsetof(AudioChannelLayout, mChannelDescriptions) == 12);
+static_assert(sizeof(AudioTimeStamp) == 64);
+static_assert(offsetof(AudioTimeStamp, mSampleTime) == 0);
+
+// Records with pointer fields: the pointer takes kPtr bytes and everything after it moves.
+static_assert(sizeof(AudioUnitConnection) == kPtr + 8);
+static_assert(offsetof(AudioUnitConnection, destInputNumber) == kPtr + 4);
+static_assert(offsetof(AudioUnitParameterInfo, unitName) == 52 + (kIs32Bit ? 0 : 4));
+// The last field ends the record, up to the padding to pointer alignment.
+static_assert(sizeof(AudioUnitParameterInfo) ==
+              (offsetof(AudioUnitParameterInfo, flags) + 4 + kPtr - 1) / kPtr * kPtr);
+static_assert(sizeof(AudioUnitViewInfo) == 2 * kPtr);
+static_assert(sizeof(HostCallbackInfo) == 4 * kPtr);
+static_assert(sizeof(AudioBuffer) == 8 + kPtr);
+static_assert(offsetof(AudioBuffer, mData) == 8);
+static_assert(offsetof(AudioBufferList, mBuffers) == (kIs32Bit ? 4 : 8));
+static_assert(sizeof(AURenderCallbackStruct) == 2 * kPtr);
+static_assert(sizeof(AUPreset) == 2 * kPtr);
+static_assert(offsetof(AUPreset, presetName) == kPtr);
+static_assert(sizeof(AudioUnitExternalBuffer) == 2 * kPtr);
+static_assert(offsetof(ComponentParameters, params) == (kIs32Bit ? 4 : 8));
+static_assert(sizeof(ComponentParameterWord) == kPtr);
+
+#if UINTPTR_MAX == 0xFFFFFFFF
+// The 32-bit target's numbers, spelled out.
+static_assert(sizeof(AudioUnitParameterInfo) == 84);
+static_assert(offsetof(AudioUnitParameterInfo, clumpID) == 56);
+static_assert(offsetof(AudioUnitParameterInfo, cfNameString) == 60);
+static_assert(offsetof(AudioUnitParameterInfo, unit) == 64);
+static_assert(offsetof(AudioUnitParameterInfo, minValue) == 68);
+static_assert(offsetof(AudioUnitParameterInfo, defaultValue) == 76);
+static_assert(offsetof(AudioUnitParameterInfo, flags) == 80);
+static_assert(sizeof(AudioUnitConnection) == 12);
+static_assert(sizeof(AudioUnitViewInfo) == 8);
+static_assert(sizeof(HostCallbackInfo) == 16);
+static_assert(sizeof(AudioBuffer) == 12);
+static_assert(sizeof(AudioBufferList) == 16);
+static_assert(sizeof(AURenderCallbackStruct) == 8);
+static_assert(sizeof(AUPreset) == 8);
+static_assert(sizeof(AudioUnitExternalBuffer) == 8);
+static_assert(offsetof(ComponentParameters, params) == 4);
+#endif
+
+}  // namespace marvex::test
