@@ -165,22 +165,16 @@ TEST_F(InputTest, PullsAllocateNothingOnceAllocated) {
     EXPECT_EQ(counter.count(), 0u);
 }
 
-TEST(IOElement, AllocationFollowsTheUnitAndTheInputsSource) {
+TEST(IOElement, InputWithoutCallbackGetsNoSampleMemoryAndOldInterfaceInterleaves) {
     marvex::test::TestUnit unit;
-    unit.maxFrames = 256;
-    AUOutputElement output(&unit);
-    CAStreamBasicDescription quad;
-    quad.SetCanonical(4, false);
-    EXPECT_EQ(output.SetStreamFormat(quad), noErr);
-    EXPECT_EQ(output.GetAUBufferList().GetAllocatedBytes(), 0u);  // not initialised yet
     unit.initialized = true;
-    output.AllocateBuffer();
-    EXPECT_EQ(output.GetAUBufferList().GetAllocatedBytes(), 4u * 256 * 4);
     AUInputElement input(&unit);
-    input.AllocateBuffer();  // no callback: a list block, no samples
+    input.AllocateBuffer();  // it renders into its source's buffers: a list block only
     EXPECT_EQ(input.GetAUBufferList().GetAllocatedStreams(), 2u);
     EXPECT_EQ(input.GetAUBufferList().GetAllocatedBytes(), 0u);
-    unit.apiVersion = 1;  // the older interface defaults to interleaved
+    input.SetInputCallback(Callback, nullptr);
+    EXPECT_EQ(input.GetAUBufferList().GetAllocatedBytes(), 2u * 4 * unit.maxFrames);
+    unit.apiVersion = 1;
     EXPECT_TRUE(AUInputElement(&unit).GetStreamFormat().IsInterleaved());
 }
 
