@@ -4,6 +4,8 @@
 #include <pthread.h>
 #include <semaphore.h>
 
+#include <atomic>
+
 namespace {
 
 thread_local std::size_t tLocks = 0;
@@ -13,11 +15,16 @@ void noteLock() {
     if (tCounting > 0) ++tLocks;
 }
 
-// The real functions, looked up once before main so the lookup itself never runs on a
-// thread being measured.
+// The real function behind each interposed name, looked up on first use: a lock may be taken
+// during static initialisation, before any initialiser of this file has run.
 template <typename Fn>
-Fn next(const char* name) {
-    return reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+Fn real(std::atomic<Fn>& slot, const char* name) {
+    Fn fn = slot.load(std::memory_order_acquire);
+    if (fn == nullptr) {
+        fn = reinterpret_cast<Fn>(dlsym(RTLD_NEXT, name));
+        slot.store(fn, std::memory_order_release);
+    }
+    return fn;
 }
 
 using MutexFn = int (*)(pthread_mutex_t*);
@@ -25,12 +32,12 @@ using RwFn = int (*)(pthread_rwlock_t*);
 using SpinFn = int (*)(pthread_spinlock_t*);
 using SemFn = int (*)(sem_t*);
 
-MutexFn realMutexLock = next<MutexFn>("pthread_mutex_lock");
-MutexFn realMutexTryLock = next<MutexFn>("pthread_mutex_trylock");
-RwFn realRdLock = next<RwFn>("pthread_rwlock_rdlock");
-RwFn realWrLock = next<RwFn>("pthread_rwlock_wrlock");
-SpinFn realSpinLock = next<SpinFn>("pthread_spin_lock");
-SemFn realSemWait = next<SemFn>("sem_wait");
+std::atomic<MutexFn> gMutexLock{nullptr};
+std::atomic<MutexFn> gMutexTryLock{nullptr};
+std::atomic<RwFn> gRdLock{nullptr};
+std::atomic<RwFn> gWrLock{nullptr};
+std::atomic<SpinFn> gSpinLock{nullptr};
+std::atomic<SemFn> gSemWait{nullptr};
 
 }  // namespace
 
@@ -52,26 +59,26 @@ extern "C" {
 
 int pthread_mutex_lock(pthread_mutex_t* m) {
     noteLock();
-    return realMutexLock(m);
+    return real(gMutexLock, "pthread_mutex_lock")(m);
 }
 int pthread_mutex_trylock(pthread_mutex_t* m) {
     noteLock();
-    return realMutexTryLock(m);
+    return real(gMutexTryLock, "pthread_mutex_trylock")(m);
 }
 int pthread_rwlock_rdlock(pthread_rwlock_t* l) {
     noteLock();
-    return realRdLock(l);
+    return real(gRdLock, "pthread_rwlock_rdlock")(l);
 }
 int pthread_rwlock_wrlock(pthread_rwlock_t* l) {
     noteLock();
-    return realWrLock(l);
+    return real(gWrLock, "pthread_rwlock_wrlock")(l);
 }
 int pthread_spin_lock(pthread_spinlock_t* l) {
     noteLock();
-    return realSpinLock(l);
+    return real(gSpinLock, "pthread_spin_lock")(l);
 }
 int sem_wait(sem_t* s) {
     noteLock();
-    return realSemWait(s);
+    return real(gSemWait, "sem_wait")(s);
 }
 }
