@@ -55,6 +55,9 @@ int firstInRange(const std::uint32_t* bits, int from, int to, std::uint32_t low,
 
 int MarvexKernel::findPartner(int i, int n) const {
     const float area = mBubbles[i].area;
+    // An area of 0 gives a ratio of 0 with any other: records that never held a lobe (and a
+    // discarded one) pair with nothing. Under denormals-are-zero a subnormal area is 0 too.
+    if (area == 0.0f) return -1;
     if (!(area >= 2.0f * FLT_MIN)) {
         // Zero, subnormal (which flush-to-zero modes treat as zero) or NaN: the plain way.
         for (int j = (i + 1 == n) ? 0 : i + 1; j != i; j = (j + 1 == n) ? 0 : j + 1)
