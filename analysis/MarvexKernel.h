@@ -72,6 +72,8 @@ private:
     int findPartner(int i, int n) const;
     // Brings record i's noteIndex and its place in the estimate's tallies up to date.
     void refreshRecord(int i);
+    // Pairs unmatched record i with its partner if that is a later lobe.
+    void pairRecord(int i, int n, int& firstChanged);
 
     float mPrevSample = 0.0f;
     float mCurrentArea = 0.0f;
@@ -116,7 +118,7 @@ private:
     static constexpr std::uint8_t kNoSum = 0xFF;
     std::int32_t mVotes[kToneCount + 1];      // the last counter takes lobes that vote nowhere
     std::uint8_t mVoteBins[kBubbleCapacity];  // the counter each record is counted in
-    std::uint8_t mSumBins[kBubbleCapacity];   // noteIndex of a matched record, else kNoSum
+    alignas(16) std::uint8_t mSumBins[kBubbleCapacity];  // noteIndex if matched, else kNoSum
     // Records in use at the last estimate; 0 makes the next one count everything.
     int mCountedRecords = 0;
     // Capture has written records only from this one onwards, over the ring, through the write

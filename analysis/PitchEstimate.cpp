@@ -97,6 +97,27 @@ int MarvexKernel::findPartner(int i, int n) const {
     mSumBins[i] = matched ? static_cast<std::uint8_t>(mine.noteIndex) : kNoSum;
 }
 
+// Pairs unmatched record i if its partner is a later lobe.
+[[gnu::always_inline]] inline void MarvexKernel::pairRecord(int i, int n, int& firstChanged) {
+    Bubble& mine = mBubbles[i];
+    // On noise, whether a partner turns up and whether it lies later are coin tosses: the
+    // pair is formed in any case (with the record itself when there is no partner, which
+    // is never later) and kept by selection rather than by branches.
+    const int j = findPartner(i, n);
+    const Bubble& other = mBubbles[j < 0 ? i : j];
+    const bool later = other.startPos > mine.startPos && other.endPos > mine.endPos;
+    const float ratio = areaRatio(mine.area, other.area);
+    // Unsigned differences (positions wrap); the sum converts once, rounded.
+    const std::uint32_t distance = (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
+    const float period = static_cast<float>(distance) / 2.0f;
+    const int bin = binOfPeriod(period);
+    mine.matchRatio = later ? ratio : mine.matchRatio;
+    mine.period = later ? period : mine.period;
+    mPeriodBins[i] = static_cast<std::uint8_t>(later ? bin : mPeriodBins[i]);
+    refreshRecord(i);
+    firstChanged = later && i < firstChanged ? i : firstChanged;
+}
+
 void MarvexKernel::updateFrequency() {
     const int n = getMaxBubbles();
 
@@ -126,27 +147,16 @@ void MarvexKernel::updateFrequency() {
 
     // Pairing: an unmatched lobe looks forward around the ring for the first record of nearly
     // equal area; only a later lobe makes a pair. Matched records stay matched, and pairing a
-    // record changes nothing but that record.
-    for (int i = 0; i < n; ++i) {
-        Bubble& mine = mBubbles[i];
-        if (mine.matchRatio != kUnmatched) continue;
-        // On noise, whether a partner turns up and whether it lies later are coin tosses: the
-        // pair is formed in any case (with the record itself when there is no partner, which
-        // is never later) and kept by selection rather than by branches.
-        const int j = findPartner(i, n);
-        const Bubble& other = mBubbles[j < 0 ? i : j];
-        const bool later = other.startPos > mine.startPos && other.endPos > mine.endPos;
-        const float ratio = areaRatio(mine.area, other.area);
-        // Unsigned differences (positions wrap); the sum converts once, rounded.
-        const std::uint32_t distance =
-            (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
-        const float period = static_cast<float>(distance) / 2.0f;
-        const int bin = binOfPeriod(period);
-        mine.matchRatio = later ? ratio : mine.matchRatio;
-        mine.period = later ? period : mine.period;
-        mPeriodBins[i] = static_cast<std::uint8_t>(later ? bin : mPeriodBins[i]);
-        refreshRecord(i);
-        firstChanged = later && i < firstChanged ? i : firstChanged;
+    // record changes nothing but that record. The tallies are current for every record here,
+    // and a record is unmatched exactly when it sums nowhere: sixteen records are looked at
+    // in one comparison (the ring sizes are multiples of 16).
+    static_assert(kBubbleCapacity % 16 == 0);
+    for (int group = 0; group < n; group += 16) {
+        const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mSumBins + group));
+        auto unmatched = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_cmpeq_epi8(sums, _mm_set1_epi8(static_cast<char>(kNoSum)))));
+        for (; unmatched != 0; unmatched &= unmatched - 1)
+            pairRecord(group + std::countr_zero(unmatched), n, firstChanged);
     }
 
     // Winner: bin 0 never wins by votes; ties go to the lowest bin. The highest count first
