@@ -79,7 +79,7 @@ HostedUnit openTuner(UInt32 channels) {
 
 void countRealTime(benchmark::State& state, UInt32 frames) {
     state.counters["us/render"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * 1e6,
+        benchmark::Counter(static_cast<double>(state.iterations()) * 1e-6,
                            benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["x_realtime"] = benchmark::Counter(
         static_cast<double>(state.iterations()) * frames / kRateHz, benchmark::Counter::kIsRate);

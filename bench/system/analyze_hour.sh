@@ -18,9 +18,15 @@ file=${MARVEX_BENCH_FILE:-${TMPDIR:-/tmp}/marvex-bench-${seconds}s.wav}
 
 # CPU seconds of one command, its output discarded.
 cpu_seconds() {
-    local out
-    out=$( { /usr/bin/time -f '%U %S' "$@" > /dev/null 2> /dev/null; } 2>&1 | tail -n 1)
-    awk -v t="$out" 'BEGIN { split(t, a, " "); printf "%.2f", a[1] + a[2] }'
+    local report
+    report=$(mktemp)
+    /usr/bin/time -o "$report" -f '%U %S' "$@" > /dev/null 2> /dev/null || {
+        echo "failed: $*" >&2
+        rm -f "$report"
+        return 1
+    }
+    awk '{ printf "%.2f", $1 + $2 }' "$report"
+    rm -f "$report"
 }
 
 best=
