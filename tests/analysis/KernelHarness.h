@@ -19,12 +19,28 @@
 
 namespace marvex::test {
 
+// The smallest real owner: an effect unit without a component instance, its elements created,
+// the eight parameters indexed in the global element and the output format's rate settable.
+class KernelOwner : public AUEffectBase {
+public:
+    explicit KernelOwner(double sampleRate) : AUEffectBase(nullptr, true) {
+        CreateElements();
+        Globals()->UseIndexedParameters(kNumberOfParameters);
+        SetSampleRate(sampleRate);
+    }
+    void SetSampleRate(double sampleRate) {
+        CAStreamBasicDescription format = GetOutput(0)->GetStreamFormat();
+        format.mSampleRate = sampleRate;
+        GetOutput(0)->SetStreamFormat(format);
+    }
+};
+
 class KernelHarness {
 public:
     // The unit's parameters at their starting values, then Pitch and Precision as given.
     explicit KernelHarness(double sampleRate = 44100.0, float pitch = 440.0f,
                            float precision = 2.0f)
-        : mOwner(sampleRate, kNumberOfParameters) {
+        : mOwner(sampleRate) {
         const float defaults[] = {2.0f, 440.0f, 440.0f, 440.0f, 440.0f, 440.0f, 48.0f, 0.0f};
         for (std::uint32_t id = 0; id < kNumberOfParameters; ++id) set(id, defaults[id]);
         set(kParam_Pitch, pitch);
@@ -43,7 +59,8 @@ public:
     }
 
 private:
-    AUEffectBase mOwner;
+    // Reads go through the owner's non-const accessors.
+    mutable KernelOwner mOwner;
 };
 
 // Runs `in` through the kernel in calls of `block` frames (the last call may be shorter) and
