@@ -1,0 +1,155 @@
+#pragma once
+// What the tuner's tests share: the plug-in bundle of the build tree registered once, units
+// opened through MarvexEntry like any host does, formats, an input callback playing generated
+// signals and block renders into host buffers. No test framework in here.
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "analysis/MarvexParameterIDs.h"
+#include "format/AURenderCallbackStruct.h"
+#include "format/AudioUnitHandle.h"
+#include "format/CAStreamBasicDescription.h"
+#include "format/CFBundle.h"
+#include "format/ComponentServices.h"
+#include "format/PlugInBundle.h"
+#include "unit/MarvexIdentity.h"
+
+#ifndef MARVEX_TEST_BUNDLE_DIR
+#error "MARVEX_TEST_BUNDLE_DIR must name the plug-in bundle to load"
+#endif
+
+namespace marvex::test {
+
+// The tuner component of the bundle at `directory` (registered on first use), or null.
+inline Component TunerComponent(const char* directory = MARVEX_TEST_BUNDLE_DIR) {
+    static const Component component = [directory]() -> Component {
+        if (RegisterComponentsInBundle(directory, nullptr) != noErr) return nullptr;
+        const ComponentDescription tuner{kMarvexComponentType, kMarvexComponentSubType,
+                                         kMarvexComponentManufacturer, 0, 0};
+        return FindNextComponent(nullptr, &tuner);
+    }();
+    return component;
+}
+
+// A new tuner instance, empty when it could not be opened.
+inline AudioUnitHandle OpenTuner() {
+    AudioUnitHandle unit;
+    if (Component component = TunerComponent()) AudioUnitHandle::Open(component, unit);
+    return unit;
+}
+
+inline CAStreamBasicDescription CanonicalFormat(UInt32 channels, Float64 sampleRate) {
+    CAStreamBasicDescription format;
+    format.SetCanonical(channels, false);
+    format.mSampleRate = sampleRate;
+    return format;
+}
+
+// Sets the same canonical format on input 0 and output 0.
+inline OSStatus SetFormats(AudioUnitHandle& unit, UInt32 channels, Float64 sampleRate) {
+    const CAStreamBasicDescription format = CanonicalFormat(channels, sampleRate);
+    OSStatus status =
+        unit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, format);
+    if (status == noErr)
+        status =
+            unit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, format);
+    return status;
+}
+
+inline std::vector<float> Sine(double hz, double sampleRate, std::size_t frames,
+                               double amplitude = 0.5) {
+    std::vector<float> out(frames);
+    const double step = 2.0 * std::numbers::pi * hz / sampleRate;
+    for (std::size_t i = 0; i < frames; ++i)
+        out[i] = static_cast<float>(amplitude * std::sin(step * static_cast<double>(i)));
+    return out;
+}
+
+inline float Parameter(AudioUnitHandle& unit, AudioUnitParameterID id) {
+    AudioUnitParameterValue value = NAN;
+    unit.GetParameter(id, kAudioUnitScope_Global, 0, value);
+    return value;
+}
+
+// A buffer list with room for `buffers` descriptors.
+class BufferList {
+public:
+    explicit BufferList(UInt32 buffers) {
+        std::size_t bytes = 0;
+        AudioBufferListByteSize(buffers, bytes);
+        mStorage.resize(bytes / sizeof(std::uint64_t) + 1);
+        list()->mNumberBuffers = buffers;
+    }
+    AudioBufferList* list() { return reinterpret_cast<AudioBufferList*>(mStorage.data()); }
+    AudioBuffer& operator[](UInt32 i) { return list()->mBuffers[i]; }
+
+private:
+    std::vector<std::uint64_t> mStorage;
+};
+
+// The input callback's signal: one vector per channel, read at the render's sample time.
+struct SignalSource {
+    std::vector<std::vector<float>> channels;
+    unsigned calls = 0;
+
+    // [render] Fills the input's buffers (one per channel, or one interleaved buffer).
+    static OSStatus Render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp* time,
+                           UInt32, UInt32 frames, AudioBufferList* io) {
+        auto& source = *static_cast<SignalSource*>(refCon);
+        ++source.calls;
+        const auto start = static_cast<std::size_t>(time->mSampleTime);
+        for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
+            AudioBuffer& buffer = io->mBuffers[b];
+            auto* out = static_cast<float*>(buffer.mData);
+            const UInt32 stride = buffer.mNumberChannels;
+            for (UInt32 c = 0; c < stride; ++c) {
+                const auto& channel = source.channels[(b * stride + c) % source.channels.size()];
+                for (UInt32 i = 0; i < frames; ++i) {
+                    const std::size_t at = start + i;
+                    out[i * stride + c] = at < channel.size() ? channel[at] : 0.0f;
+                }
+            }
+        }
+        return noErr;
+    }
+
+    OSStatus AttachTo(AudioUnitHandle& unit) {
+        const AURenderCallbackStruct callback{&SignalSource::Render, this};
+        return unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
+                                callback);
+    }
+};
+
+// Renders `frames` frames starting at sample time `start` into `out` (one vector per channel,
+// resized to hold them), through the caller's buffers.
+inline OSStatus RenderInto(AudioUnitHandle& unit, std::vector<std::vector<float>>& out,
+                           std::size_t start, UInt32 frames,
+                           AudioUnitRenderActionFlags* flags = nullptr) {
+    BufferList list(static_cast<UInt32>(out.size()));
+    for (UInt32 c = 0; c < out.size(); ++c) {
+        if (out[c].size() < start + frames) out[c].resize(start + frames);
+        list[c] = AudioBuffer{1, frames * UInt32(sizeof(float)), out[c].data() + start};
+    }
+    AudioTimeStamp time{};
+    time.mSampleTime = static_cast<Float64>(start);
+    time.mFlags = kAudioTimeStampSampleTimeValid;
+    AudioUnitRenderActionFlags localFlags = 0;
+    return unit.Render(flags ? flags : &localFlags, time, 0, frames, list.list());
+}
+
+// Renders consecutive blocks covering `total` frames; stops at the first error.
+inline OSStatus RenderBlocks(AudioUnitHandle& unit, std::vector<std::vector<float>>& out,
+                             std::size_t total, UInt32 block) {
+    for (std::size_t at = 0; at < total; at += block) {
+        const auto frames = static_cast<UInt32>(std::min<std::size_t>(block, total - at));
+        if (const OSStatus status = RenderInto(unit, out, at, frames)) return status;
+    }
+    return noErr;
+}
+
+}  // namespace marvex::test

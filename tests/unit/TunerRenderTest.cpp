@@ -1,0 +1,175 @@
+// The tuner rendering as a host drives it: formats, initialisation, a tone played through an
+// input callback (or a connected tuner) in 512-frame blocks, the analysis read back.
+
+#include <gtest/gtest.h>
+
+#include "format/AudioUnitConnection.h"
+#include "format/AudioUnitParameterEvent.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/unit/TunerHost.h"
+
+namespace marvex::test {
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr std::size_t kHalfSecond = 22050;
+
+// A steady 440 Hz tone at the default reference: bin 48, and whole periods pair up, so the
+// estimate lands within a few hundredths of a hertz (tolerances below leave room).
+void ExpectA440(AudioUnitHandle& unit) {
+    EXPECT_EQ(Parameter(unit, kParam_Note), 48.0f);
+    EXPECT_NEAR(Parameter(unit, kParam_Frequency), 440.0f, 0.5f);
+    EXPECT_EQ(Parameter(unit, kParam_CentralFrequency), 440.0f);
+    EXPECT_NEAR(Parameter(unit, kParam_Deviation), 0.0f, 0.02f);
+}
+
+// A tuner with `channels` channels at `rate`, fed by `source` (one 440 Hz sine per channel, at
+// different levels), switches set, initialised.
+AudioUnitHandle Prepared(SignalSource& source, UInt32 channels, bool inPlace = true,
+                         bool bypass = false, double rate = kRate) {
+    AudioUnitHandle unit = OpenTuner();
+    const UInt32 inPlaceValue = inPlace, bypassValue = bypass;
+    for (UInt32 c = 0; c < channels; ++c)
+        source.channels.push_back(Sine(440.0, rate, kHalfSecond, 0.5 - 0.2 * c));
+    // -1 is no estimate's result, so a unit that never published shows.
+    if (!unit || SetFormats(unit, channels, rate) ||
+        unit.SetProperty(kAudioUnitProperty_InPlaceProcessing, 0, 0, inPlaceValue) ||
+        unit.SetProperty(kAudioUnitProperty_BypassEffect, 0, 0, bypassValue) ||
+        unit.SetParameter(kParam_Frequency, 0, 0, -1.0f) || source.AttachTo(unit) ||
+        unit.Initialize())
+        return AudioUnitHandle();
+    return unit;
+}
+
+TEST(TunerRender, PassesA440ThroughAndFindsIt) {
+    for (UInt32 channels : {1u, 2u}) {
+        for (bool inPlace : {true, false}) {
+            for (bool bypass : {false, true}) {
+                SCOPED_TRACE(testing::Message() << channels << " channels, in place " << inPlace
+                                                << ", bypassed " << bypass);
+                SignalSource source;
+                AudioUnitHandle unit = Prepared(source, channels, inPlace, bypass);
+                ASSERT_TRUE(unit);
+                std::vector<std::vector<float>> out(channels);
+                ASSERT_EQ(RenderBlocks(unit, out, kHalfSecond, 512), noErr);
+                for (UInt32 c = 0; c < channels; ++c) EXPECT_EQ(out[c], source.channels[c]);
+                if (bypass)
+                    EXPECT_EQ(Parameter(unit, kParam_Frequency), -1.0f) << "kernels ran";
+                else
+                    ExpectA440(unit);
+            }
+        }
+    }
+    // At 48 kHz the grid follows the output rate.
+    SignalSource source;
+    AudioUnitHandle unit = Prepared(source, 1, true, false, 48000.0);
+    ASSERT_TRUE(unit);
+    std::vector<std::vector<float>> out(1);
+    ASSERT_EQ(RenderBlocks(unit, out, kHalfSecond, 480), noErr);
+    ExpectA440(unit);
+}
+
+TEST(TunerRender, FormatsAndChannelConfigurations) {
+    AudioUnitHandle unit = OpenTuner();
+    ASSERT_TRUE(unit);
+    CAStreamBasicDescription interleaved;
+    interleaved.SetCanonical(2, true);
+    EXPECT_EQ(unit.SetProperty(kAudioUnitProperty_StreamFormat, 1, 0, interleaved),
+              kAudioUnitErr_FormatNotSupported);
+    // One channel in, the default two out: refused, and the unit stays uninitialised.
+    ASSERT_EQ(unit.SetProperty(kAudioUnitProperty_StreamFormat, 1, 0, CanonicalFormat(1, kRate)),
+              noErr);
+    EXPECT_EQ(unit.Initialize(), kAudioUnitErr_FormatNotSupported);
+    std::vector<std::vector<float>> out(2);
+    EXPECT_EQ(RenderInto(unit, out, 0, 512), kAudioUnitErr_Uninitialized);
+    ASSERT_EQ(SetFormats(unit, 2, kRate), noErr);
+    ASSERT_EQ(unit.Initialize(), noErr);
+    EXPECT_EQ(unit.SetProperty(kAudioUnitProperty_StreamFormat, 2, 0, CanonicalFormat(1, kRate)),
+              kAudioUnitErr_PropertyNotWritable);
+    EXPECT_EQ(RenderInto(unit, out, 0, 512), kAudioUnitErr_NoConnection);
+}
+
+TEST(TunerRender, PrecisionScheduledMidBlockKeepsTheAnalysisRight) {
+    SignalSource source;
+    AudioUnitHandle unit = Prepared(source, 2);
+    ASSERT_TRUE(unit);
+    std::vector<std::vector<float>> out(2);
+    unsigned block = 0;
+    float lastPrecision = 2.0f;
+    for (std::size_t at = 0; at < kHalfSecond; at += 512, ++block) {
+        if (block % 4 == 1) {
+            // Precision steps through 1..4, changing at frame 200 of the block.
+            AudioUnitParameterEvent event{};
+            event.parameter = kParam_Precision;
+            event.eventType = kParameterEvent_Immediate;
+            lastPrecision = float(1 + (block / 4) % 4);
+            event.eventValues.immediate = {200, lastPrecision};
+            ASSERT_EQ(unit.ScheduleParameters(&event, 1), noErr);
+        }
+        const auto frames = UInt32(std::min<std::size_t>(512, kHalfSecond - at));
+        ASSERT_EQ(RenderInto(unit, out, at, frames), noErr) << "block " << block;
+    }
+    EXPECT_EQ(out[0], source.channels[0]);
+    EXPECT_EQ(out[1], source.channels[1]);
+    EXPECT_EQ(Parameter(unit, kParam_Precision), lastPrecision);
+    ExpectA440(unit);
+}
+
+TEST(TunerRender, SecondTunerRendersFromTheFirst) {
+    SignalSource source;
+    AudioUnitHandle first = Prepared(source, 2);
+    AudioUnitHandle second = OpenTuner();
+    ASSERT_TRUE(first && second);
+    const AudioUnitConnection connection{first.Get(), 0, 0};
+    ASSERT_EQ(second.SetProperty(kAudioUnitProperty_MakeConnection, 1, 0, connection), noErr);
+    ASSERT_EQ(second.SetParameter(kParam_Frequency, 0, 0, -1.0f), noErr);
+    ASSERT_EQ(second.Initialize(), noErr);
+
+    std::vector<std::vector<float>> out(2);
+    ASSERT_EQ(RenderBlocks(second, out, kHalfSecond, 512), noErr);
+    EXPECT_EQ(out[0], source.channels[0]);
+    EXPECT_EQ(out[1], source.channels[1]);
+    EXPECT_EQ(source.calls, (kHalfSecond + 511) / 512) << "one pull of the first per block";
+    ExpectA440(first);
+    ExpectA440(second);
+
+    const AudioUnitConnection none{nullptr, 0, 0};
+    ASSERT_EQ(second.SetProperty(kAudioUnitProperty_MakeConnection, 1, 0, none), noErr);
+    EXPECT_EQ(RenderInto(second, out, kHalfSecond, 512), kAudioUnitErr_NoConnection);
+}
+
+TEST(TunerRender, SteadyRenderAllocatesNothing) {
+    SignalSource source;
+    std::size_t atOpen = 0;
+    AudioUnitHandle unit;
+    {
+        CountAllocations counter;
+        unit = Prepared(source, 2);
+        atOpen = counter.count();
+    }
+    ASSERT_TRUE(unit);
+    ASSERT_GT(atOpen, 0u) << "the counter must see the module's allocations";
+    std::vector<std::vector<float>> out(2, std::vector<float>(kHalfSecond));
+    ASSERT_EQ(RenderInto(unit, out, 0, 512), noErr);
+    AudioUnitParameterEvent event{};
+    event.parameter = kParam_Precision;
+    event.eventType = kParameterEvent_Immediate;
+    event.eventValues.immediate = {128, 3.0f};
+    ASSERT_EQ(unit.ScheduleParameters(&event, 1), noErr);
+
+    BufferList list(2);
+    AudioTimeStamp time{};
+    OSStatus status = noErr;
+    CountAllocations counter;
+    for (std::size_t at = 512; at + 512 <= kHalfSecond && status == noErr; at += 512) {
+        for (UInt32 c = 0; c < 2; ++c) list[c] = AudioBuffer{1, 512 * 4, out[c].data() + at};
+        time.mSampleTime = Float64(at);
+        AudioUnitRenderActionFlags flags = 0;
+        status = unit.Render(&flags, time, 0, 512, list.list());
+    }
+    EXPECT_EQ(counter.count(), 0u);
+    EXPECT_EQ(status, noErr);
+}
+
+}  // namespace
+}  // namespace marvex::test
