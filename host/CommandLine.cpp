@@ -119,6 +119,29 @@ int runCommandLine(int argc, char** argv) {
     tuneFlags.add(tuneCommand, tune.tuner, true);
     tuneCommand->footer(kFooter);
 
+    // view
+    ViewOptions view;
+    TunerFlags viewFlags;
+    float viewDeviation = 0.0f;
+    double viewAt = 0.0;
+    CLI::App* viewCommand = app.add_subcommand(
+        "view", "Draw the tuner's own view (its needle) as PNG or SVG, through its view factory");
+    viewCommand->add_option("FILE", view.input,
+                            "Audio file: show what the tuner publishes at --at (default: its end)");
+    CLI::Option* deviationOption =
+        viewCommand
+            ->add_option("--deviation", viewDeviation,
+                         "Show this deviation, -1 (a quarter-tone flat) to 1 (sharp)")
+            ->check(kFinite & CLI::Range(-1.0, 1.0));
+    CLI::Option* atOption = viewCommand->add_option("--at", viewAt, "Moment in FILE, in seconds")
+                                ->check(kFinite & CLI::Range(0.0, 1e7));
+    viewCommand->add_option("-o,--output", view.output, "Picture to write (.png or .svg)")
+        ->required();
+    viewCommand->add_option("--format", view.format, "png or svg (default: from the file name)")
+        ->check(CLI::IsMember({"png", "svg"}));
+    viewFlags.add(viewCommand, view.tuner, true);
+    viewCommand->footer(kFooter);
+
     // state save / state show
     CLI::App* stateCommand =
         app.add_subcommand("state", "Save or show the tuner's state as a property-list file");
@@ -175,6 +198,12 @@ int runCommandLine(int argc, char** argv) {
         if (*tuneCommand) {
             tuneFlags.apply(tune.tuner);
             return runTune(global, tune);
+        }
+        if (*viewCommand) {
+            viewFlags.apply(view.tuner);
+            if (*deviationOption) view.deviation = viewDeviation;
+            if (*atOption) view.atSeconds = viewAt;
+            return runView(global, view);
         }
         if (*saveCommand) {
             if (*savePitchOption) stateSave.pitchHz = savePitch;

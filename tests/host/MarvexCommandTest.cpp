@@ -253,6 +253,67 @@ TEST(State, SavedStateShowsAndStartsTheTuner) {
     EXPECT_EQ(jsonLines(overridden.out).back()["pitch"], 440);
 }
 
+namespace {
+
+// Width and height from a PNG file's header.
+std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path) {
+    const std::string bytes = slurp(path);
+    if (bytes.size() < 24 || bytes.compare(1, 3, "PNG") != 0) return {0, 0};
+    auto word = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < 4; ++i) value = (value << 8) | std::uint8_t(bytes[at + i]);
+        return value;
+    };
+    return {word(16), word(20)};
+}
+
+}  // namespace
+
+TEST(View, DrawsTheFactorysViewAtTheGlassSize) {
+    TempDir dir;
+    const std::string png = dir / "needle.png";
+    const CommandRun run = runMarvex("view --deviation 0.5 -o '" + png + "'");
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto glass = pngSize(std::string(MARVEX_BUNDLE) +
+                               "/Resources/QuillmoorMarvex_CocoaViewFactory.bundle/Resources/"
+                               "glass.png");
+    ASSERT_NE(glass.first, 0u);
+    EXPECT_EQ(pngSize(png), glass);
+
+    const std::string svg = dir / "needle.svg";
+    ASSERT_EQ(runMarvex("view --deviation -0.25 -o '" + svg + "'").status, 0);
+    EXPECT_NE(slurp(svg).find("<svg"), std::string::npos);
+}
+
+TEST(View, ShowsWhatTheTunerPublishesAtTheMomentAsked) {
+    TempDir dir;
+    const std::string path = dir / "sharp.wav";
+    writeAudio(path, 44100.0, tones(44100.0, {{220.0 * std::exp2(20.0 / 1200.0)}}, 1.0),
+               SF_FORMAT_FLOAT);
+    // The record of the block holding 0.5 s (frame 22050) is what the view must show.
+    const auto records = jsonLines(runMarvex("analyze '" + path + "'").out);
+    const json& record = records.at(22050 / 512);
+    ASSERT_GT(record["deviation"].get<double>(), 0.2);
+
+    const std::string atMoment = dir / "at.png";
+    const std::string asGiven = dir / "given.png";
+    ASSERT_EQ(runMarvex("view '" + path + "' --at 0.5 -o '" + atMoment + "'").status, 0);
+    char deviation[32];
+    std::snprintf(deviation, sizeof deviation, "%.9g", record["deviation"].get<double>());
+    ASSERT_EQ(
+        runMarvex("view --deviation " + std::string(deviation) + " -o '" + asGiven + "'").status,
+        0);
+    EXPECT_EQ(slurp(atMoment), slurp(asGiven));
+    const std::string centred = dir / "centred.png";
+    ASSERT_EQ(runMarvex("view --deviation 0 -o '" + centred + "'").status, 0);
+    EXPECT_NE(slurp(atMoment), slurp(centred));  // the needle did move
+
+    const CommandRun late = runMarvex("view '" + path + "' --at 5 -o '" + (dir / "x.png") + "'");
+    EXPECT_EQ(late.status, 2);
+    EXPECT_NE(late.err.find("lasts only"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "x.png"));
+}
+
 TEST(Info, ListsIdentityParametersAndProperties) {
     const CommandRun run = runMarvex("info --format json");
     ASSERT_EQ(run.status, 0) << run.err;
