@@ -105,12 +105,3 @@ TEST(HostedUnit, RefusalsBecomeMessagesWithTheStatusInWords) {
     EXPECT_THROW(unit.setMaximumFramesPerSlice(128), HostError);
     EXPECT_THROW(unit.parameter(8), HostError);
 }
-
-TEST(HostedUnit, MissingBundlesAreReportedAsSuch) {
-    try {
-        loadPluginComponent("/nonexistent/Marvex.bundle");
-        FAIL();
-    } catch (const HostError& e) {
-        EXPECT_EQ(e.code(), ExitCode::PluginError);
-    }
-}

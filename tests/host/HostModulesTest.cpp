@@ -1,7 +1,6 @@
 // Tests of the host's own pieces, without the plug-in: names, needle, record lines, tune
 // segmentation, atomic output, file input and the synthesiser.
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
@@ -49,7 +48,7 @@ ExitCode exitCodeOf(const std::function<void()>& action) {
 
 }  // namespace
 
-TEST(NoteName, NamesBinsWithScientificOctaves) {
+TEST(NoteName, NamesWholeBinsWithScientificOctaves) {
     EXPECT_EQ(noteName(0), "A0");
     EXPECT_EQ(noteName(2), "B0");
     EXPECT_EQ(noteName(3), "C1");
@@ -58,9 +57,7 @@ TEST(NoteName, NamesBinsWithScientificOctaves) {
     EXPECT_EQ(noteName(48), "A4");
     EXPECT_EQ(noteName(51), "C5");
     EXPECT_EQ(noteName(95), "G#8");
-}
-
-TEST(NoteName, OnlyWholeBinsOfTheGridAreNotes) {
+    // Only whole bins of the grid are notes.
     EXPECT_EQ(noteBin(48.0f), 48);
     EXPECT_EQ(noteBin(0.0f), 0);
     EXPECT_EQ(noteBin(95.0f), 95);
@@ -77,9 +74,7 @@ TEST(TextNeedle, PlacesTheMarkAcrossTheBand) {
     EXPECT_EQ(textNeedle(50.0), "[..........|.........*]");
     EXPECT_EQ(textNeedle(12.0), "[..........|.*........]");
     EXPECT_EQ(textNeedle(-23.0), "[.....*....|..........]");
-}
-
-TEST(TextNeedle, ReadingsBeyondTheBandOrMissingShowAtTheEdgeOrNotAtAll) {
+    // Beyond the band at the edge; no reading, no mark.
     EXPECT_EQ(textNeedle(80.0), "[..........|.........>]");
     EXPECT_EQ(textNeedle(-80.0), "[<.........|..........]");
     EXPECT_EQ(textNeedle(std::nan("")), "[..........|..........]");
@@ -95,6 +90,22 @@ TEST(RecordLine, KeysAndValuesFollowTheContract) {
               "{\"frame\": 1024, \"frames\": 300, \"precision\": 2, \"pitch\": 440, "
               "\"frequency\": 441.5, \"lower\": 427.470001, \"central\": 440, "
               "\"upper\": 452.890015, \"note\": 48, \"deviation\": 0.0625, \"note_name\": \"A4\"}");
+
+    // Values that are not finite numbers, and notes that are not bins, are null.
+    record.values = {std::nanf(""),
+                     std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity(),
+                     1.0f,
+                     1.0f,
+                     1.0f,
+                     12.5f,
+                     0.0f};
+    const auto json = nlohmann::json::parse(jsonlLine(record));
+    EXPECT_TRUE(json["precision"].is_null());
+    EXPECT_TRUE(json["pitch"].is_null());
+    EXPECT_TRUE(json["frequency"].is_null());
+    EXPECT_EQ(json["note"], 12.5);
+    EXPECT_TRUE(json["note_name"].is_null());
 }
 
 TEST(RecordLine, EveryValueReadsBackAsTheSameFloat) {
@@ -111,24 +122,6 @@ TEST(RecordLine, EveryValueReadsBackAsTheSameFloat) {
         }
         EXPECT_EQ(json["note_name"], "C1");
     }
-}
-
-TEST(RecordLine, NonFiniteValuesAndNonNotesAreNull) {
-    BlockRecord record;
-    record.values = {std::nanf(""),
-                     std::numeric_limits<float>::infinity(),
-                     -std::numeric_limits<float>::infinity(),
-                     1.0f,
-                     1.0f,
-                     1.0f,
-                     12.5f,
-                     0.0f};
-    const auto json = nlohmann::json::parse(jsonlLine(record));
-    EXPECT_TRUE(json["precision"].is_null());
-    EXPECT_TRUE(json["pitch"].is_null());
-    EXPECT_TRUE(json["frequency"].is_null());
-    EXPECT_EQ(json["note"], 12.5);
-    EXPECT_TRUE(json["note_name"].is_null());
 }
 
 namespace {
@@ -178,6 +171,7 @@ TEST(TuneSegmenter, CutsNotesAndSilencesWithMeansAndCents) {
     EXPECT_EQ(segments[3].bin, 19);
     EXPECT_NEAR(segments[3].centsOff, 12.42, 0.01);
     EXPECT_EQ(segments.back().endFrame, script.blocks.back().frame + 441);
+    EXPECT_TRUE(segmentTune({}, TuneSettings{}, 44100.0).empty());
 }
 
 TEST(TuneSegmenter, BriefGapsAndBriefPitchesDoNotMakeSegments) {
@@ -207,13 +201,6 @@ TEST(TuneSegmenter, SoundWithoutAStablePitchIsReportedAsSuch) {
     EXPECT_EQ(segments[1].kind, TuneSegment::Kind::Unclear);
     EXPECT_EQ(segments[1].startFrame, 20 * 441);
     EXPECT_EQ(segments[1].endFrame, 65 * 441);
-}
-
-TEST(TuneSegmenter, EmptyInputGivesNoSegments) {
-    EXPECT_TRUE(segmentTune({}, TuneSettings{}, 44100.0).empty());
-    EXPECT_TRUE(isSilentLevel(0.0f, TuneSettings{}));
-    EXPECT_TRUE(isSilentLevel(std::nanf(""), TuneSettings{}));
-    EXPECT_FALSE(isSilentLevel(0.01f, TuneSettings{}));  // -40 dBFS
 }
 
 TEST(OutputFile, AppearsOnlyWhenCommitted) {
@@ -260,33 +247,6 @@ TEST(OutputFile, UnwritablePlacesAreRefusedUpFront) {
     EXPECT_EQ(exitCodeOf([&] { OutputFile out((dir / "missing/out.txt").string()); }),
               ExitCode::OutputError);
     EXPECT_EQ(exitCodeOf([&] { OutputFile out(dir.path().string()); }), ExitCode::OutputError);
-}
-
-TEST(AudioFileReader, ReadsChannelsApartAsFloats) {
-    TempDir dir;
-    const fs::path path = dir / "stereo.wav";
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(file, nullptr);
-    const short frames[] = {16384, -8192, -16384, 8192, 0, 32767};
-    sf_writef_short(file, frames, 3);
-    sf_close(file);
-
-    AudioFileReader reader(path.string());
-    EXPECT_EQ(reader.info().sampleRateHz, 48000.0);
-    EXPECT_EQ(reader.info().channels, 2u);
-    EXPECT_EQ(reader.info().frames, 3);
-    float left[4] = {}, right[4] = {};
-    float* channels[] = {left, right};
-    ASSERT_EQ(reader.read(channels, 4), 3u);
-    EXPECT_FLOAT_EQ(left[0], 0.5f);
-    EXPECT_FLOAT_EQ(left[1], -0.5f);
-    EXPECT_FLOAT_EQ(right[0], -0.25f);
-    EXPECT_FLOAT_EQ(right[1], 0.25f);
-    EXPECT_EQ(reader.read(channels, 4), 0u);
 }
 
 TEST(AudioFileReader, RefusesWhatIsNotAReadableAudioFile) {

@@ -149,37 +149,6 @@ TEST(Analyze, JsonlEqualsTheUnitsParametersReadDirectly) {
     }
 }
 
-TEST(Analyze, StandardInputAndOtherFormatsCarryTheSameBlocks) {
-    TempDir dir;
-    const std::string path = dir / "tone.wav";
-    writeAudio(path, 44100.0, tones(44100.0, {{261.63}}, 0.5), SF_FORMAT_PCM_24);
-    const CommandRun fromFile = runMarvex("analyze '" + path + "'");
-    const CommandRun fromStdin = runMarvex("analyze -", path);
-    ASSERT_EQ(fromFile.status, 0) << fromFile.err;
-    ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
-    EXPECT_EQ(fromStdin.out, fromFile.out);
-    const auto lines = jsonLines(fromFile.out);
-    EXPECT_EQ(lines.back()["note_name"], "C4");
-
-    const CommandRun csv = runMarvex("analyze '" + path + "' --format csv");
-    ASSERT_EQ(csv.status, 0) << csv.err;
-    std::istringstream rows(csv.out);
-    std::string header;
-    std::getline(rows, header);
-    EXPECT_EQ(header,
-              "frame,frames,precision,pitch,frequency,lower,central,upper,note,"
-              "deviation,note_name");
-    std::size_t count = 0;
-    for (std::string row; std::getline(rows, row);) ++count;
-    EXPECT_EQ(count, lines.size());
-
-    const CommandRun text =
-        runMarvex("analyze '" + path + "' --format text -o '" + (dir / "t.txt") + "'");
-    ASSERT_EQ(text.status, 0) << text.err;
-    EXPECT_TRUE(text.out.empty());
-    EXPECT_NE(slurp(dir / "t.txt").find(" C4 "), std::string::npos);
-}
-
 TEST(Tune, FindsTheNotesOfAGeneratedSequence) {
     TempDir dir;
     using marvex::PlayedNote;
