@@ -148,33 +148,60 @@ std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
 std::uint32_t MarvexKernel::captureSparse(const float* inSourceP, float* inDestP,
                                           std::uint32_t inFramesToProcess, std::size_t stride,
                                           int n) {
+    // Runs of samples that keep the state (positive inside a lobe, negative outside) go through
+    // tight loops; only the sample that changes it takes the general step.
     std::uint32_t accepted = 0;
-    // The state lives in locals for the loop.
     float prev = mPrevSample;
     float area = mCurrentArea;
     std::int32_t writeIndex = mWriteIndex;
-    std::uint32_t pos = mPosition;
-    std::size_t offset = 0;
-    for (std::uint32_t i = 0; i < inFramesToProcess; ++i, ++pos, offset += stride) {
-        const float x = inSourceP[offset];
-        inDestP[offset] = x;
+    const std::uint32_t base = mPosition;
+    std::uint32_t i = 0;
+    while (i < inFramesToProcess) {
         if (prev > 0.0f) {
+            for (; i < inFramesToProcess; ++i) {
+                const float x = inSourceP[i * stride];
+                inDestP[i * stride] = x;
+                if (!(x > 0.0f)) break;
+                area += x;
+            }
+            if (i == inFramesToProcess) break;
+            // 0 still adds (and leaves neither state), a negative sample ends the lobe, NaN
+            // does nothing but leave neither state.
+            const float x = inSourceP[i * stride];
             if (x >= 0.0f) {
                 area += x;
             } else if (x < 0.0f) {
-                accepted += closeLobe(area, pos, writeIndex, n) ? 1 : 0;
+                accepted += closeLobe(area, base + i, writeIndex, n) ? 1 : 0;
                 area = 0.0f;
             }
-        } else if (prev < 0.0f && x >= 0.0f) {
-            area = x;
-            startLobe(x, pos, writeIndex);
+            prev = x;
+            ++i;
+        } else if (prev < 0.0f) {
+            for (; i < inFramesToProcess; ++i) {
+                const float x = inSourceP[i * stride];
+                inDestP[i * stride] = x;
+                if (!(x < 0.0f)) break;
+            }
+            if (i == inFramesToProcess) break;
+            const float x = inSourceP[i * stride];
+            if (x >= 0.0f) {
+                area = x;
+                startLobe(x, base + i, writeIndex);
+            }
+            prev = x;
+            ++i;
+        } else {
+            // After 0, -0 or NaN a sample can neither start, grow nor end a lobe.
+            prev = inSourceP[i * stride];
+            inDestP[i * stride] = prev;
+            ++i;
         }
-        prev = x;
     }
+    if (inFramesToProcess > 0) prev = inSourceP[std::size_t{inFramesToProcess - 1} * stride];
 
     mPrevSample = prev;
     mCurrentArea = area;
     mWriteIndex = writeIndex;
-    mPosition = pos;
+    mPosition = base + inFramesToProcess;
     return accepted;
 }
