@@ -51,7 +51,11 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progres
         writable.push_back(buffer.data());
         readable.push_back(buffer.data());
     }
-    ProgressBar bar(reader.displayName(), reader.info().frames, progress);
+    // Short files finish before a bar would be of use.
+    constexpr double kLongSeconds = 20.0;
+    const bool isLong =
+        static_cast<double>(reader.info().frames) >= kLongSeconds * reader.info().sampleRateHz;
+    ProgressBar bar(reader.displayName(), reader.info().frames, progress && isLong);
     BlockRecord record;
     std::int64_t done = 0;
     for (;;) {

@@ -57,7 +57,7 @@ using BlockHandler =
     std::function<bool(const BlockRecord& record, std::span<const float* const> input)>;
 
 // Renders a whole source through the session block by block; a progress bar shows on a terminal
-// when `progress` is set. Returns the number of frames rendered.
+// for sources of 20 s and more when `progress` is set. Returns the number of frames rendered.
 std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progress,
                         const BlockHandler& onBlock);
 
