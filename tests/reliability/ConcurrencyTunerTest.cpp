@@ -93,7 +93,7 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
     // the last render error.
     std::thread view([&] {
         CFStringRef name = CFStringCreateWithCString(nullptr, "stage left", kCFStringEncodingUTF8);
-        for (int round = 0; !done.load(); ++round) {
+        for (int round = 0; round == 0 || !done.load(); ++round) {
             ASSERT_EQ(busy.unit.AddPropertyListener(kAudioUnitProperty_ContextName, &Heard, &heard),
                       noErr);
             ASSERT_EQ(busy.unit.SetProperty(kAudioUnitProperty_ContextName, kAudioUnitScope_Global,
