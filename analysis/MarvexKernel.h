@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -63,7 +64,16 @@ private:
     void prepareTones();
     float upperPeriod(int bin) const { return mGuardedUpperPeriods[bin + 1]; }
     // Smallest bin k with period > upperPeriod(k), or kToneCount if there is none.
-    int binOfPeriod(float period) const;
+    int binOfPeriod(float period) const {
+        // Negative, infinite and NaN patterns lie above the last bucket.
+        const std::uint32_t bucket = std::bit_cast<std::uint32_t>(period) >> kBucketShift;
+        if (bucket < kBucketCount) {
+            const int entry = mBinBuckets[bucket];
+            if (!(entry & kWideBucket))
+                return entry - (period > mGuardedUpperPeriods[entry] ? 1 : 0);
+        }
+        return searchBin(period);
+    }
     // The same by the definition alone (bisection on descending tables, else a linear scan).
     int searchBin(float period) const;
     void prepareBinBuckets();

@@ -57,16 +57,6 @@ void MarvexKernel::prepareBinBuckets() {
     }
 }
 
-int MarvexKernel::binOfPeriod(float period) const {
-    // Negative, infinite and NaN patterns lie above the last bucket.
-    const std::uint32_t bucket = std::bit_cast<std::uint32_t>(period) >> kBucketShift;
-    if (bucket < kBucketCount) {
-        const int entry = mBinBuckets[bucket];
-        if (!(entry & kWideBucket)) return entry - (period > mGuardedUpperPeriods[entry] ? 1 : 0);
-    }
-    return searchBin(period);
-}
-
 int MarvexKernel::searchBin(float period) const {
     if (mTablesDescending) {
         // "period > upperPeriod(k)" is false up to some k and true from there on.
