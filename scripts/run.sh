@@ -5,5 +5,4 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh > build.log 2>&1 || { tail -n 50 build.log; exit 1; }
-if [ -x build/bin/marvex ]; then exec build/bin/marvex "$@"; fi
-exec build/bin/marvex-tone-demo "$@"
+exec build/bin/marvex "$@"
