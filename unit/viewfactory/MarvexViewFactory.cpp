@@ -10,6 +10,7 @@
 #include "analysis/MarvexParameterIDs.h"
 #include "format/AudioUnitCalls.h"
 #include "view/NSBundle.h"
+#include "view/NSColor.h"
 #include "view/NSImage.h"
 #include "view/NeedleView.h"
 #include "view/Retained.h"
@@ -64,6 +65,9 @@ MarvexCustomView* CreateView(AudioUnit unit, double width, double height) {
     marvex::Retained<NeedleView> needle(
         NeedleView::alloc()->initWithFrame(NSMakeRect(0, 0, width, height), bundle));
     if (!needle) return nullptr;
+    // The glass is clear where the needle swings: the tuner's dark face behind it keeps the white
+    // needle readable wherever the view ends up (a window, a PNG on a white page).
+    needle->setBackgroundColor(NSColor::colorWithRed(0x20 / 255.0, 0x25 / 255.0, 0x2b / 255.0));
     auto* view = new (std::nothrow) MarvexCustomView{unit, std::move(needle)};
     if (view == nullptr) return nullptr;
     Update(view);
