@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <vector>
-
-#include "format/CFString.h"
-#include "tests/core/PassThroughUnit.h"
+#include "tests/core/PropertiesTestUnit.h"
 #include "tests/core/RenderHarness.h"
 
 namespace {
 
+using marvex::test::ListenerLog;
+using marvex::test::Notification;
+using marvex::test::Notifications;
 using marvex::test::PassThroughUnit;
+using marvex::test::StatusOf;
 
 // Marks elements made by the subclass, so a test can tell whose CreateElement ran.
 class MarkedElement : public AUElement {
@@ -36,27 +37,6 @@ public:
     OSStatus initializeResult = noErr;
 };
 
-template <class F>
-OSStatus ThrownStatus(F&& f) {
-    try {
-        f();
-    } catch (OSStatus status) {
-        return status;
-    }
-    return noErr;
-}
-
-struct Notice {
-    AudioUnitPropertyID id;
-    AudioUnitScope scope;
-    AudioUnitElement element;
-};
-
-void Record(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
-            AudioUnitElement element) {
-    static_cast<std::vector<Notice>*>(refCon)->push_back({id, scope, element});
-}
-
 TEST(AUBaseLifecycle, GlobalElementIsTheBasesAndTheRestComeWithPostConstructor) {
     LifecycleUnit unit(nullptr, 1, 1, 2, 0);
     AUElement* global = unit.Globals();
@@ -64,16 +44,12 @@ TEST(AUBaseLifecycle, GlobalElementIsTheBasesAndTheRestComeWithPostConstructor) 
     EXPECT_EQ(dynamic_cast<MarkedElement*>(global), nullptr)
         << "the global element must be the base's, whatever the subclass makes";
     EXPECT_EQ(unit.GetElement(kAudioUnitScope_Input, 0), nullptr);
-    EXPECT_EQ(ThrownStatus([&] { unit.GetInput(0); }), kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(unit.GetMaxFramesPerSlice(), 1156u);
-    EXPECT_EQ(unit.AudioUnitAPIVersion(), 2);
-    EXPECT_TRUE(CFEqual(AUBase::kRenderQualityString, CFSTR("render-quality")));
+    EXPECT_EQ(StatusOf([&] { unit.GetInput(0); }), kAudioUnitErr_InvalidElement);
 
     unit.PostConstructor();
     unit.PostConstructor();  // idempotent
     EXPECT_EQ(unit.Inputs().GetNumberOfElements(), 1u);
     EXPECT_EQ(unit.Outputs().GetNumberOfElements(), 1u);
-    EXPECT_EQ(unit.Parts().GetNumberOfElements(), 0u);
     EXPECT_NE(dynamic_cast<AUInputElement*>(unit.GetElement(kAudioUnitScope_Input, 0)), nullptr);
     EXPECT_NE(dynamic_cast<AUOutputElement*>(unit.GetElement(kAudioUnitScope_Output, 0)), nullptr);
     ASSERT_EQ(unit.Groups().GetNumberOfElements(), 2u);
@@ -83,16 +59,15 @@ TEST(AUBaseLifecycle, GlobalElementIsTheBasesAndTheRestComeWithPostConstructor) 
 TEST(AUBaseLifecycle, LookupsThrowTheirStatusesAndHasInputNever) {
     PassThroughUnit unit;
     unit.PostConstructor();
-    EXPECT_EQ(ThrownStatus([&] { unit.GetScope(5); }), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(ThrownStatus([&] { unit.CreateElement(5, 0); }), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(&unit.GetScope(kAudioUnitScope_Part), &unit.Parts());
+    EXPECT_EQ(StatusOf([&] { unit.GetScope(5); }), kAudioUnitErr_InvalidScope);
+    EXPECT_EQ(StatusOf([&] { unit.CreateElement(5, 0); }), kAudioUnitErr_InvalidScope);
     EXPECT_EQ(unit.GetElement(kAudioUnitScope_Output, 1), nullptr);
-    EXPECT_EQ(ThrownStatus([&] { unit.SafeGetElement(kAudioUnitScope_Output, 1); }),
+    EXPECT_EQ(StatusOf([&] { unit.SafeGetElement(kAudioUnitScope_Output, 1); }),
               kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(ThrownStatus([&] { unit.GetIOElement(kAudioUnitScope_Global, 0); }),
+    EXPECT_EQ(StatusOf([&] { unit.GetIOElement(kAudioUnitScope_Global, 0); }),
               kAudioUnitErr_InvalidElement);
 
-    EXPECT_EQ(ThrownStatus([&] { unit.SetNumberOfElements(kAudioUnitScope_Global, 2); }),
+    EXPECT_EQ(StatusOf([&] { unit.SetNumberOfElements(kAudioUnitScope_Global, 2); }),
               kAudioUnitErr_InvalidScope);
     AUElement* global = unit.Globals();
     unit.SetNumberOfElements(kAudioUnitScope_Global, 1);
@@ -138,8 +113,7 @@ TEST(AUBaseLifecycle, InitializeAndCleanupRunTheirHooksOncePerChange) {
 TEST(AUBaseLifecycle, MaxFramesPerSliceReallocatesOnlyOnceBuffersExist) {
     PassThroughUnit unit;
     unit.PostConstructor();
-    std::vector<Notice> notices;
-    unit.AddPropertyListener(kAudioUnitProperty_MaximumFramesPerSlice, Record, &notices);
+    ListenerLog log(unit);
 
     EXPECT_EQ(unit.CanSetMaxFrames(), noErr);
     unit.SetMaxFramesPerSlice(512);
@@ -159,11 +133,8 @@ TEST(AUBaseLifecycle, MaxFramesPerSliceReallocatesOnlyOnceBuffersExist) {
     unit.DoInitialize();
     EXPECT_EQ(unit.GetOutput(0)->GetAUBufferList().GetAllocatedFrames(), 2048u);
 
-    ASSERT_EQ(notices.size(), 2u);
-    for (const Notice& n : notices) {
-        EXPECT_EQ(n.scope, kAudioUnitScope_Global);
-        EXPECT_EQ(n.element, 0u);
-    }
+    const Notification changed{kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0};
+    EXPECT_EQ(log.events, (Notifications{changed, changed}));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // and a thrown status seen as a result.
 
 #include <map>
+#include <type_traits>
 #include <vector>
 
 #include "format/ComponentServices.h"
@@ -14,10 +15,16 @@ namespace marvex::test {
 
 constexpr OSType kTestSubtype = FourCC("ptst"), kTestManufacturer = FourCC("Mrvx");
 
+// noErr for a call that returns nothing and throws nothing.
 template <typename F>
 OSStatus StatusOf(F&& call) {
     try {
-        return static_cast<OSStatus>(call());
+        if constexpr (std::is_void_v<decltype(call())>) {
+            call();
+            return noErr;
+        } else {
+            return static_cast<OSStatus>(call());
+        }
     } catch (OSStatus thrown) {
         return thrown;
     }
