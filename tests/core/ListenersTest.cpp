@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/core/PassThroughUnit.h"
@@ -8,79 +11,53 @@
 namespace {
 
 using marvex::test::PassThroughUnit;
+using Names = std::vector<std::string>;
 
-struct Call {
-    std::string who;
+struct Heard {
     AudioUnit unit;
     AudioUnitPropertyID id;
     AudioUnitScope scope;
     AudioUnitElement element;
+    bool operator==(const Heard&) const = default;
 };
 
-// Every listener's context is one of these; they all log into one shared call list.
+// Every listener's context: it logs its name into a shared list, keeps what it was told last,
+// then runs `act` (if set), which may change the listener list while it is being walked.
 struct Listener {
     std::string name;
-    std::vector<Call>* log;
-    AUBase* unit = nullptr;
-    // What the listener does to the list while it is being called.
-    enum class Action { None, RemoveSelf, RemoveOther, AddOther, Nested } action = Action::None;
-    Listener* other = nullptr;
-    AudioUnitPropertyID otherID = 0;  // the id RemoveOther acts on; 0: the id being announced
+    Names* log;
+    std::function<void(AudioUnitPropertyID)> act;
+    Heard heard{};
 };
 
-void Proc(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
-          AudioUnitElement element);
-
-void OtherProc(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
-               AudioUnitElement element) {
+void Log(void* refCon, const char* suffix, Heard heard) {
     auto* l = static_cast<Listener*>(refCon);
-    l->log->push_back({l->name + "*", unit, id, scope, element});
+    l->log->push_back(l->name + suffix);
+    l->heard = heard;
+    if (l->act && !*suffix) l->act(heard.id);
 }
-
 void Proc(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
           AudioUnitElement element) {
-    auto* l = static_cast<Listener*>(refCon);
-    l->log->push_back({l->name, unit, id, scope, element});
-    switch (l->action) {
-        case Listener::Action::None:
-            break;
-        case Listener::Action::RemoveSelf:
-            l->unit->RemovePropertyListener(id, Proc, l, true);
-            break;
-        case Listener::Action::RemoveOther:
-            l->unit->RemovePropertyListener(l->otherID ? l->otherID : id, Proc, l->other, true);
-            break;
-        case Listener::Action::AddOther:
-            l->unit->AddPropertyListener(id, Proc, l->other);
-            break;
-        case Listener::Action::Nested:
-            l->action = Listener::Action::None;  // once
-            l->unit->PropertyChanged(id + 1, scope, element);
-            break;
-    }
+    Log(refCon, "", {unit, id, scope, element});
 }
-
-std::vector<std::string> Names(const std::vector<Call>& log) {
-    std::vector<std::string> out;
-    for (const Call& c : log) out.push_back(c.who);
-    return out;
+void OtherProc(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitScope scope,
+               AudioUnitElement element) {
+    Log(refCon, "*", {unit, id, scope, element});
 }
-
-using Names_t = std::vector<std::string>;
 
 class ListenersTest : public ::testing::Test {
 protected:
     ListenersTest() : unit(reinterpret_cast<ComponentInstance>(0x1234)) {}
-    Listener Make(const std::string& name) {
-        Listener l;
-        l.name = name;
-        l.log = &log;
-        l.unit = &unit;
-        return l;
+    Listener Make(const char* name) { return {name, &log, {}}; }
+    // Announces each id in turn and returns who was called.
+    Names Changed(std::initializer_list<AudioUnitPropertyID> ids) {
+        log.clear();
+        for (AudioUnitPropertyID id : ids) unit.PropertyChanged(id, 0, 0);
+        return log;
     }
 
     PassThroughUnit unit;
-    std::vector<Call> log;
+    Names log;
 };
 
 TEST_F(ListenersTest, CallsMatchingListenersInOrderAndRemovesByContextOnlyWhenGiven) {
@@ -92,73 +69,50 @@ TEST_F(ListenersTest, CallsMatchingListenersInOrderAndRemovesByContextOnlyWhenGi
     unit.AddPropertyListener(8, OtherProc, &a);
 
     unit.PropertyChanged(8, kAudioUnitScope_Global, 3);
-    ASSERT_EQ(Names(log), (Names_t{"a", "b", "a", "a*"}));
-    EXPECT_EQ(log[0].unit, unit.GetComponentInstance());
-    EXPECT_EQ(log[0].id, 8u);
-    EXPECT_EQ(log[0].scope, kAudioUnitScope_Global);
-    EXPECT_EQ(log[0].element, 3u);
+    EXPECT_EQ(log, (Names{"a", "b", "a", "a*"}));
+    EXPECT_EQ(a.heard, (Heard{unit.GetComponentInstance(), 8, kAudioUnitScope_Global, 3}));
 
     EXPECT_EQ(unit.RemovePropertyListener(9, Proc, nullptr, false), noErr);  // never added
     EXPECT_EQ(unit.RemovePropertyListener(8, Proc, &a, true), noErr);
-    log.clear();
-    unit.PropertyChanged(8, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"b", "a*"})) << "both entries of (Proc, a) go, no other";
+    EXPECT_EQ(Changed({8}), (Names{"b", "a*"})) << "both entries of (Proc, a) go, no other";
 
     EXPECT_EQ(unit.RemovePropertyListener(8, Proc, nullptr, false), noErr);
-    log.clear();
-    unit.PropertyChanged(8, 0, 0);
-    unit.PropertyChanged(14, 0, 0);
-    unit.PropertyChanged(99, 0, 0);  // nobody listens
-    EXPECT_EQ(Names(log), (Names_t{"a*", "b"})) << "every context of (8, Proc) goes";
+    EXPECT_EQ(Changed({8, 14, 99}), (Names{"a*", "b"})) << "every context of (8, Proc) goes";
 }
 
 TEST_F(ListenersTest, ListenersMayChangeTheListWhileItIsWalked) {
-    Listener a = Make("a"), b = Make("b"), c = Make("c"), d = Make("d");
-    a.action = Listener::Action::RemoveSelf;
-    b.action = Listener::Action::RemoveOther;
-    b.other = &c;
-    c.action = Listener::Action::AddOther;  // never runs: b removes c first
-    c.other = &d;
-    unit.AddPropertyListener(8, Proc, &a);
-    unit.AddPropertyListener(8, Proc, &b);
-    unit.AddPropertyListener(8, Proc, &c);
-
-    unit.PropertyChanged(8, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"a", "b"})) << "a removal takes effect at once";
-    log.clear();
-    unit.PropertyChanged(8, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"b"}));
+    Listener a = Make("a"), b = Make("b"), c = Make("c"), d = Make("d"), e = Make("e");
+    a.act = [&](AudioUnitPropertyID id) { unit.RemovePropertyListener(id, Proc, &a, true); };
+    b.act = [&](AudioUnitPropertyID id) { unit.RemovePropertyListener(id, Proc, &c, true); };
+    c.act = [&](AudioUnitPropertyID id) { unit.AddPropertyListener(id, Proc, &d); };  // b removes c
+    for (Listener* l : {&a, &b, &c}) unit.AddPropertyListener(8, Proc, l);
+    EXPECT_EQ(Changed({8}), (Names{"a", "b"})) << "a removal takes effect at once";
+    EXPECT_EQ(Changed({8}), (Names{"b"}));
 
     // An addition is heard from the next change on.
-    Listener e = Make("e");
-    e.action = Listener::Action::AddOther;
-    e.other = &d;
+    bool once = true;
+    e.act = [&](AudioUnitPropertyID id) {
+        if (std::exchange(once, false)) unit.AddPropertyListener(id, Proc, &d);
+    };
     unit.AddPropertyListener(20, Proc, &e);
-    log.clear();
-    unit.PropertyChanged(20, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"e"}));
-    e.action = Listener::Action::None;
-    log.clear();
-    unit.PropertyChanged(20, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"e", "d"}));
+    EXPECT_EQ(Changed({20}), (Names{"e"}));
+    EXPECT_EQ(Changed({20}), (Names{"e", "d"}));
 }
 
 TEST_F(ListenersTest, NestedChangesAndRemovalsInsideThemKeepTheOuterWalkIntact) {
     Listener a = Make("a"), b = Make("b"), inner = Make("inner");
-    a.action = Listener::Action::Nested;  // announces id 31 from inside the walk of 30
-    inner.action = Listener::Action::RemoveOther;
-    inner.other = &b;  // removes the outer walk's next listener
-    inner.otherID = 30;
+    bool once = true;
+    a.act = [&](AudioUnitPropertyID) {
+        if (std::exchange(once, false)) unit.PropertyChanged(31, 0, 0);
+    };
+    // Removes the outer walk's next listener.
+    inner.act = [&](AudioUnitPropertyID) { unit.RemovePropertyListener(30, Proc, &b, true); };
     unit.AddPropertyListener(30, Proc, &a);
     unit.AddPropertyListener(30, Proc, &b);
     unit.AddPropertyListener(31, Proc, &inner);
 
-    unit.PropertyChanged(30, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"a", "inner"}));
-    log.clear();
-    unit.PropertyChanged(30, 0, 0);
-    unit.PropertyChanged(31, 0, 0);
-    EXPECT_EQ(Names(log), (Names_t{"a", "inner"}));
+    EXPECT_EQ(Changed({30}), (Names{"a", "inner"}));
+    EXPECT_EQ(Changed({30, 31}), (Names{"a", "inner"}));
 }
 
 }  // namespace
