@@ -54,27 +54,32 @@ std::size_t PooledNodes(List& list) {
     return pooled;
 }
 
-TEST(TThreadSafeList, AppliesRequestsInQueueOrderAtUpdateKeepingItemsUnique) {
-    List list;
-    list.update();  // nothing queued
-    list.deferred_add(Item(1, 0));
-    list.deferred_add(Item(2, 0));
-    list.deferred_add(Item(3, 0));
-    list.deferred_add(Item(1, 0));  // equal to an entry: not added twice
-    list.deferred_add(Item(1, 7));  // same procedure, other context: a different item
-    EXPECT_TRUE(Procs(list).empty()) << "requests must wait for update()";
-    list.update();
-    EXPECT_EQ(Procs(list), (std::vector<int>{1, 2, 3, 1}));
-    EXPECT_EQ(PooledNodes(list), 1u);
+TEST(TThreadSafeList, AppliesRequestsInQueueOrderAtUpdateAndDestructionFreesEveryNode) {
+    const long before = Item::sLive.load();
+    {
+        List list;
+        list.update();  // nothing queued
+        list.deferred_add(Item(1, 0));
+        list.deferred_add(Item(2, 0));
+        list.deferred_add(Item(3, 0));
+        list.deferred_add(Item(1, 0));  // equal to an entry: not added twice
+        list.deferred_add(Item(1, 7));  // same procedure, other context: a different item
+        EXPECT_TRUE(Procs(list).empty()) << "requests must wait for update()";
+        list.update();
+        EXPECT_EQ(Procs(list), (std::vector<int>{1, 2, 3, 1}));
+        EXPECT_EQ(PooledNodes(list), 1u);
 
-    list.deferred_remove(Item(1, 0));  // takes the pooled node
-    list.deferred_remove(Item(9, 0));  // absent: only its request is pooled
-    list.deferred_add(Item(5, 0));     // added and removed before the update: no trace
-    list.deferred_remove(Item(5, 0));
-    list.update();
-    EXPECT_EQ(Procs(list), (std::vector<int>{2, 3, 1}));
-    EXPECT_EQ((*++ ++list.begin()).refCon, 7);
-    EXPECT_EQ(PooledNodes(list), 5u);
+        list.deferred_remove(Item(1, 0));  // takes the pooled node
+        list.deferred_remove(Item(9, 0));  // absent: only its request is pooled
+        list.deferred_add(Item(5, 0));     // added and removed before the update: no trace
+        list.deferred_remove(Item(5, 0));
+        list.update();
+        EXPECT_EQ(Procs(list), (std::vector<int>{2, 3, 1}));
+        EXPECT_EQ((*++ ++list.begin()).refCon, 7);
+        EXPECT_EQ(PooledNodes(list), 5u);
+        list.deferred_add(Item(9, 0));  // left queued for the destructor
+    }
+    EXPECT_EQ(Item::sLive.load(), before) << "active, pooled and queued nodes are all freed";
 }
 
 TEST(TThreadSafeList, UpdateAndWalkNeverAllocateAndRequestsReusePooledNodes) {
@@ -93,20 +98,6 @@ TEST(TThreadSafeList, UpdateAndWalkNeverAllocateAndRequestsReusePooledNodes) {
     }
     list.update();
     EXPECT_EQ(Procs(list), (std::vector<int>{2, 3, 4}));
-}
-
-TEST(TThreadSafeList, DestructionReleasesEveryNodeOnce) {
-    const long before = Item::sLive.load();
-    {
-        List list;
-        for (int i = 0; i < 5; ++i) list.deferred_add(Item(i, 0));
-        list.update();  // active entries
-        list.deferred_remove(Item(0, 0));
-        list.update();                  // pooled nodes
-        list.deferred_add(Item(9, 0));  // a queued request
-        EXPECT_GT(Item::sLive.load(), before);
-    }
-    EXPECT_EQ(Item::sLive.load(), before);
 }
 
 // Several control threads queue adds and removes while the render thread updates and walks.
