@@ -83,13 +83,19 @@ std::size_t AudioFileReader::read(std::span<float* const> channels, std::size_t 
     if (frames > std::numeric_limits<std::size_t>::max() / channelCount ||
         frames > static_cast<std::size_t>(std::numeric_limits<sf_count_t>::max()))
         throw HostError(ExitCode::Failure, "internal: read request too large");
-    if (mInterleaved.size() < frames * channelCount) mInterleaved.resize(frames * channelCount);
+    // One channel needs no deinterleaving: it is read straight into the caller's buffer.
+    float* target = channels[0];
+    if (channelCount > 1) {
+        if (mInterleaved.size() < frames * channelCount) mInterleaved.resize(frames * channelCount);
+        target = mInterleaved.data();
+    }
 
-    sf_count_t got = sf_readf_float(mFile, mInterleaved.data(), static_cast<sf_count_t>(frames));
+    sf_count_t got = sf_readf_float(mFile, target, static_cast<sf_count_t>(frames));
     if (got < 0) got = 0;
     if (got == 0 && sf_error(mFile) != SF_ERR_NO_ERROR)
         failInput(mDisplayName, std::string("read error: ") + sf_strerror(mFile));
     const auto count = static_cast<std::size_t>(got);
+    if (channelCount == 1) return count;
     for (std::size_t c = 0; c < channelCount; ++c) {
         float* out = channels[c];
         const float* in = mInterleaved.data() + c;

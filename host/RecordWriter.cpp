@@ -1,6 +1,9 @@
 #include "host/RecordWriter.h"
 
+#include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <string>
 
 #include "host/NoteName.h"
 
@@ -10,22 +13,63 @@ namespace {
 constexpr const char* kKeys[kTunerParameterCount] = {
     "precision", "pitch", "frequency", "lower", "central", "upper", "note", "deviation"};
 
+// "%.9g" of a finite float: nine significant digits read back as the same float. to_chars
+// prints exactly what printf would, without the locale and format-string work.
+std::size_t formatNumber(char (&text)[32], float value) {
+    const auto result = std::to_chars(text, text + sizeof text, static_cast<double>(value),
+                                      std::chars_format::general, 9);
+    return static_cast<std::size_t>(result.ptr - text);
+}
+
+void appendNumber(std::FILE* out, float value) {
+    char text[32];
+    std::fwrite(text, 1, formatNumber(text, value), out);
+}
+
+void appendJsonNumber(std::string& out, float value) {
+    if (!std::isfinite(value)) {
+        out += "null";
+        return;
+    }
+    char text[32];
+    out.append(text, formatNumber(text, value));
+}
+
+template <typename Integer>
+void appendInteger(std::string& out, Integer value) {
+    char text[24];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, static_cast<std::size_t>(result.ptr - text));
+}
+
 std::string noteNameOf(const BlockRecord& record) {
     const auto bin = noteBin(record.value(kTunerNote));
     return bin ? noteName(*bin) : std::string();
 }
 
+// Writes through its own buffer in large pieces: a stream call per line costs more than the
+// line's formatting.
 class JsonlWriter final : public RecordWriter {
 public:
-    explicit JsonlWriter(std::FILE* out) : mOut(out) {}
+    explicit JsonlWriter(std::FILE* out) : mOut(out) { mBuffer.reserve(kFlushBytes + 1024); }
+    ~JsonlWriter() override { flush(); }
     void write(const BlockRecord& record) override {
-        const std::string line = jsonlLine(record);
-        std::fputs(line.c_str(), mOut);
-        std::fputc('\n', mOut);
+        appendJsonlLine(mBuffer, record);
+        mBuffer += '\n';
+        if (mBuffer.size() >= kFlushBytes) flush();
     }
+    void end() override { flush(); }
 
 private:
+    static constexpr std::size_t kFlushBytes = 64 * 1024;
+    void flush() {
+        // A short write leaves the stream's error flag set, which the output's commit reports.
+        if (!mBuffer.empty()) std::fwrite(mBuffer.data(), 1, mBuffer.size(), mOut);
+        mBuffer.clear();
+    }
+
     std::FILE* mOut;
+    std::string mBuffer;
 };
 
 class CsvWriter final : public RecordWriter {
@@ -40,10 +84,8 @@ public:
         std::fprintf(mOut, "%lld,%u", static_cast<long long>(record.frame), record.frames);
         for (float value : record.values) {
             // An empty field stands for a value that is not a finite number.
-            if (std::isfinite(value))
-                std::fprintf(mOut, ",%.9g", static_cast<double>(value));
-            else
-                std::fputc(',', mOut);
+            std::fputc(',', mOut);
+            if (std::isfinite(value)) appendNumber(mOut, value);
         }
         std::fprintf(mOut, ",%s\n", noteNameOf(record).c_str());
     }
@@ -96,22 +138,38 @@ bool parseRecordFormat(const std::string& text, RecordFormat& format) {
 }
 
 std::string jsonNumber(float value) {
-    if (!std::isfinite(value)) return "null";
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    std::string text;
+    appendJsonNumber(text, value);
     return text;
 }
 
-std::string jsonlLine(const BlockRecord& record) {
-    std::string line = "{\"frame\": " + std::to_string(record.frame) +
-                       ", \"frames\": " + std::to_string(record.frames);
-    for (std::uint32_t id = 0; id < kTunerParameterCount; ++id)
-        line += std::string(", \"") + kKeys[id] + "\": " + jsonNumber(record.values[id]);
-    const std::string name = noteNameOf(record);
+void appendJsonlLine(std::string& line, const BlockRecord& record) {
+    line += "{\"frame\": ";
+    appendInteger(line, record.frame);
+    line += ", \"frames\": ";
+    appendInteger(line, record.frames);
+    for (std::uint32_t id = 0; id < kTunerParameterCount; ++id) {
+        line += ", \"";
+        line += kKeys[id];
+        line += "\": ";
+        appendJsonNumber(line, record.values[id]);
+    }
     line += ", \"note_name\": ";
     // Names are plain ASCII ("C#4"), so quoting needs no escapes.
-    line += name.empty() ? std::string("null") : "\"" + name + "\"";
-    line += "}";
+    const auto bin = noteBin(record.value(kTunerNote));
+    if (bin) {
+        line += '"';
+        line += noteName(*bin);
+        line += '"';
+    } else {
+        line += "null";
+    }
+    line += '}';
+}
+
+std::string jsonlLine(const BlockRecord& record) {
+    std::string line;
+    appendJsonlLine(line, record);
     return line;
 }
 

@@ -33,4 +33,7 @@ std::string jsonNumber(float value);
 // One jsonl line, without the newline.
 std::string jsonlLine(const BlockRecord& record);
 
+// The same line appended to `line` (no allocation once `line` has room).
+void appendJsonlLine(std::string& line, const BlockRecord& record);
+
 }  // namespace marvex

@@ -1,5 +1,6 @@
 #include "host/TunerSession.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "host/ProgressBar.h"
@@ -44,13 +45,17 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progres
                         const BlockHandler& onBlock) {
     const std::uint32_t channels = session.channels();
     const std::uint32_t block = session.blockFrames();
-    std::vector<std::vector<float>> buffers(channels, std::vector<float>(block));
+    // The source is read in large chunks (a read costs far more than the frames it carries)
+    // and handed to the unit in blocks cut from them. A chunk is a whole number of blocks, so
+    // the blocks are the same as if each were read alone: full ones, then a short last one.
+    constexpr std::size_t kChunkSamples = std::size_t{1} << 16;
+    const std::size_t blocksPerChunk =
+        std::max<std::size_t>(1, kChunkSamples / (std::size_t{block} * channels));
+    const std::size_t chunk = blocksPerChunk * block;
+    std::vector<std::vector<float>> buffers(channels, std::vector<float>(chunk));
     std::vector<float*> writable;
-    std::vector<const float*> readable;
-    for (auto& buffer : buffers) {
-        writable.push_back(buffer.data());
-        readable.push_back(buffer.data());
-    }
+    for (auto& buffer : buffers) writable.push_back(buffer.data());
+    std::vector<const float*> readable(channels);
     // Short files finish before a bar would be of use.
     constexpr double kLongSeconds = 20.0;
     const bool isLong =
@@ -58,14 +63,17 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progres
     ProgressBar bar(reader.displayName(), reader.info().frames, progress && isLong);
     BlockRecord record;
     std::int64_t done = 0;
-    for (;;) {
-        const std::size_t got = reader.read(writable, block);
+    for (bool more = true; more;) {
+        const std::size_t got = reader.read(writable, chunk);
         if (got == 0) break;
-        session.renderBlock(readable, static_cast<std::uint32_t>(got), record);
-        done += static_cast<std::int64_t>(got);
-        bar.update(done);
-        if (!onBlock(record, std::span<const float* const>(readable.data(), readable.size())))
-            break;
+        for (std::size_t offset = 0; offset < got && more; offset += block) {
+            const std::size_t frames = std::min<std::size_t>(block, got - offset);
+            for (std::uint32_t c = 0; c < channels; ++c) readable[c] = writable[c] + offset;
+            session.renderBlock(readable, static_cast<std::uint32_t>(frames), record);
+            done += static_cast<std::int64_t>(frames);
+            bar.update(done);
+            more = onBlock(record, std::span<const float* const>(readable.data(), readable.size()));
+        }
     }
     bar.finish();
     return done;
