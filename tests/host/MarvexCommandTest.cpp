@@ -2,101 +2,43 @@
 // bundle, and its results are checked against the unit driven directly through its entry
 // routine.
 #include <gtest/gtest.h>
-#include <sndfile.h>
-#include <sys/wait.h>
-#include <unistd.h>
-#include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <numbers>
-#include <sstream>
 #include <vector>
 
-#include "format/AURenderCallbackStruct.h"
-#include "format/AudioUnitHandle.h"
-#include "format/CAStreamBasicDescription.h"
-#include "format/PlugInBundle.h"
 #include "host/PerformanceSynth.h"
 #include "tests/host/CommandRunner.h"
+#include "tests/unit/TunerHost.h"
 
 using namespace marvex::test;
 
 namespace {
 
-// The unit opened straight from the bundle and driven through its selectors: the reference
-// `analyze` must agree with.
-class DirectTuner {
-public:
-    DirectTuner(double rateHz, UInt32 channels, UInt32 block) : mBlock(block) {
-        CFBundleRef bundle = nullptr;
-        EXPECT_EQ(RegisterComponentsInBundle(MARVEX_BUNDLE, &bundle), noErr);
-        ComponentDescription any{kAudioUnitType_Effect, 0, 0, 0, 0};
-        EXPECT_EQ(marvex::AudioUnitHandle::Open(FindNextComponent(nullptr, &any), mUnit), noErr);
-        CAStreamBasicDescription format;
-        format.mSampleRate = rateHz;
-        format.SetCanonical(channels, false);
-        const AudioStreamBasicDescription& record = format;
-        EXPECT_EQ(
-            mUnit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, record),
-            noErr);
-        EXPECT_EQ(
-            mUnit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, record),
-            noErr);
-        EXPECT_EQ(mUnit.SetProperty(kAudioUnitProperty_MaximumFramesPerSlice,
-                                    kAudioUnitScope_Global, 0, block),
-                  noErr);
-        const AURenderCallbackStruct callback{&DirectTuner::feed, this};
-        EXPECT_EQ(mUnit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                                    callback),
-                  noErr);
+// The tuner opened straight from the bundle and driven through its selectors, the eight
+// parameters read after every block: the reference `analyze` must agree with.
+std::vector<std::array<float, 8>> directRecords(double rateHz, const Channels& audio,
+                                                UInt32 block) {
+    std::vector<std::array<float, 8>> records;
+    marvex::AudioUnitHandle unit = OpenTuner();
+    SignalSource source{audio};
+    const auto channels = static_cast<UInt32>(audio.size());
+    EXPECT_TRUE(unit && SetFormats(unit, channels, rateHz) == noErr &&
+                unit.SetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global,
+                                 0, block) == noErr &&
+                source.AttachTo(unit) == noErr && unit.Initialize() == noErr);
+    std::vector<std::vector<float>> out(channels);
+    const std::size_t total = audio[0].size();
+    for (std::size_t at = 0; at < total && unit; at += block) {
+        const auto frames = static_cast<UInt32>(std::min<std::size_t>(block, total - at));
+        EXPECT_EQ(RenderInto(unit, out, at, frames), noErr);
+        std::array<float, 8>& values = records.emplace_back();
+        for (UInt32 id = 0; id < 8; ++id)
+            EXPECT_EQ(unit.GetParameter(id, kAudioUnitScope_Global, 0, values[id]), noErr);
     }
-    marvex::AudioUnitHandle& unit() { return mUnit; }
-
-    // Renders the audio in blocks, reading the eight parameters after each.
-    std::vector<std::array<float, 8>> run(const Channels& audio) {
-        EXPECT_EQ(mUnit.Initialize(), noErr);
-        mAudio = &audio;
-        std::vector<std::array<float, 8>> records;
-        const std::size_t total = audio[0].size();
-        std::vector<unsigned char> listBytes(sizeof(AudioBufferList) +
-                                             audio.size() * sizeof(AudioBuffer));
-        auto* list = reinterpret_cast<AudioBufferList*>(listBytes.data());
-        for (mPosition = 0; mPosition < total; mPosition += mBlock) {
-            const auto frames =
-                static_cast<UInt32>(std::min<std::size_t>(mBlock, total - mPosition));
-            list->mNumberBuffers = static_cast<UInt32>(audio.size());
-            for (UInt32 c = 0; c < list->mNumberBuffers; ++c)
-                list->mBuffers[c] = {1, frames * 4, nullptr};  // the unit's own buffers
-            AudioTimeStamp stamp{};
-            stamp.mSampleTime = static_cast<double>(mPosition);
-            AudioUnitRenderActionFlags flags = 0;
-            EXPECT_EQ(mUnit.Render(&flags, stamp, 0, frames, list), noErr);
-            std::array<float, 8> values{};
-            for (UInt32 id = 0; id < 8; ++id)
-                EXPECT_EQ(mUnit.GetParameter(id, kAudioUnitScope_Global, 0, values[id]), noErr);
-            records.push_back(values);
-        }
-        return records;
-    }
-
-private:
-    static OSStatus feed(void* self, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
-                         UInt32 frames, AudioBufferList* data) {
-        auto* tuner = static_cast<DirectTuner*>(self);
-        for (UInt32 c = 0; c < data->mNumberBuffers; ++c)
-            std::memcpy(data->mBuffers[c].mData, (*tuner->mAudio)[c].data() + tuner->mPosition,
-                        frames * sizeof(float));
-        return noErr;
-    }
-
-    marvex::AudioUnitHandle mUnit;
-    UInt32 mBlock;
-    const Channels* mAudio = nullptr;
-    std::size_t mPosition = 0;
-};
+    return records;
+}
 
 void expectRecordsMatch(const std::vector<json>& lines,
                         const std::vector<std::array<float, 8>>& direct, std::size_t block) {
@@ -140,9 +82,8 @@ TEST(Analyze, JsonlEqualsTheUnitsParametersReadDirectly) {
         ASSERT_EQ(run.status, 0) << run.err;
         double rateHz = 0.0;
         const Channels asRead = readAudio(path, rateHz);  // 16-bit files are quantised
-        DirectTuner direct(rateHz, static_cast<UInt32>(asRead.size()), c.block);
         const auto lines = jsonLines(run.out);
-        expectRecordsMatch(lines, direct.run(asRead), c.block);
+        expectRecordsMatch(lines, directRecords(rateHz, asRead, c.block), c.block);
         ASSERT_FALSE(lines.empty());
         // The last block is the short remainder.
         EXPECT_EQ(lines.back()["frames"], asRead[0].size() - (lines.size() - 1) * c.block);
@@ -238,23 +179,7 @@ std::pair<std::uint32_t, std::uint32_t> pngSize(const std::string& path) {
 
 }  // namespace
 
-TEST(View, DrawsTheFactorysViewAtTheGlassSize) {
-    TempDir dir;
-    const std::string png = dir / "needle.png";
-    const CommandRun run = runMarvex("view --deviation 0.5 -o '" + png + "'");
-    ASSERT_EQ(run.status, 0) << run.err;
-    const auto glass = pngSize(std::string(MARVEX_BUNDLE) +
-                               "/Resources/QuillmoorMarvex_CocoaViewFactory.bundle/Resources/"
-                               "glass.png");
-    ASSERT_NE(glass.first, 0u);
-    EXPECT_EQ(pngSize(png), glass);
-
-    const std::string svg = dir / "needle.svg";
-    ASSERT_EQ(runMarvex("view --deviation -0.25 -o '" + svg + "'").status, 0);
-    EXPECT_NE(slurp(svg).find("<svg"), std::string::npos);
-}
-
-TEST(View, ShowsWhatTheTunerPublishesAtTheMomentAsked) {
+TEST(View, DrawsWhatTheTunerPublishesAtTheGlassSize) {
     TempDir dir;
     const std::string path = dir / "sharp.wav";
     writeAudio(path, 44100.0, tones(44100.0, {{220.0 * std::exp2(20.0 / 1200.0)}}, 1.0),
@@ -273,9 +198,18 @@ TEST(View, ShowsWhatTheTunerPublishesAtTheMomentAsked) {
         runMarvex("view --deviation " + std::string(deviation) + " -o '" + asGiven + "'").status,
         0);
     EXPECT_EQ(slurp(atMoment), slurp(asGiven));
+    const auto glass = pngSize(std::string(MARVEX_BUNDLE) +
+                               "/Resources/QuillmoorMarvex_CocoaViewFactory.bundle/Resources/"
+                               "glass.png");
+    ASSERT_NE(glass.first, 0u);
+    EXPECT_EQ(pngSize(atMoment), glass);
     const std::string centred = dir / "centred.png";
     ASSERT_EQ(runMarvex("view --deviation 0 -o '" + centred + "'").status, 0);
     EXPECT_NE(slurp(atMoment), slurp(centred));  // the needle did move
+
+    const std::string svg = dir / "needle.svg";
+    ASSERT_EQ(runMarvex("view --deviation -0.25 -o '" + svg + "'").status, 0);
+    EXPECT_NE(slurp(svg).find("<svg"), std::string::npos);
 
     const CommandRun late = runMarvex("view '" + path + "' --at 5 -o '" + (dir / "x.png") + "'");
     EXPECT_EQ(late.status, 2);
