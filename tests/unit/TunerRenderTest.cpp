@@ -6,6 +6,7 @@
 #include "format/AudioUnitConnection.h"
 #include "format/AudioUnitParameterEvent.h"
 #include "tests/support/AllocationCounter.h"
+#include "tests/support/LockCounter.h"
 #include "tests/unit/TunerHost.h"
 
 namespace marvex::test {
@@ -138,17 +139,21 @@ TEST(TunerRender, SecondTunerRendersFromTheFirst) {
     EXPECT_EQ(RenderInto(second, out, kHalfSecond, 512), kAudioUnitErr_NoConnection);
 }
 
-TEST(TunerRender, SteadyRenderAllocatesNothing) {
+TEST(TunerRender, SteadyRenderAllocatesNothingAndTakesNoLock) {
     SignalSource source;
     std::size_t atOpen = 0;
+    std::size_t locksAtOpen = 0;
     AudioUnitHandle unit;
     {
         CountAllocations counter;
+        CountLocks locks;
         unit = Prepared(source, 2);
         atOpen = counter.count();
+        locksAtOpen = locks.count();
     }
     ASSERT_TRUE(unit);
     ASSERT_GT(atOpen, 0u) << "the counter must see the module's allocations";
+    ASSERT_GT(locksAtOpen, 0u) << "the counter must see locks taken in the shared libraries";
     std::vector<std::vector<float>> out(2, std::vector<float>(kHalfSecond));
     ASSERT_EQ(RenderInto(unit, out, 0, 512), noErr);
     AudioUnitParameterEvent event{};
@@ -161,6 +166,7 @@ TEST(TunerRender, SteadyRenderAllocatesNothing) {
     AudioTimeStamp time{};
     OSStatus status = noErr;
     CountAllocations counter;
+    CountLocks locks;
     for (std::size_t at = 512; at + 512 <= kHalfSecond && status == noErr; at += 512) {
         for (UInt32 c = 0; c < 2; ++c) list[c] = AudioBuffer{1, 512 * 4, out[c].data() + at};
         time.mSampleTime = Float64(at);
@@ -168,6 +174,7 @@ TEST(TunerRender, SteadyRenderAllocatesNothing) {
         status = unit.Render(&flags, time, 0, 512, list.list());
     }
     EXPECT_EQ(counter.count(), 0u);
+    EXPECT_EQ(locks.count(), 0u);
     EXPECT_EQ(status, noErr);
 }
 
