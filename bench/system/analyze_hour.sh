@@ -8,26 +8,7 @@ cd "$(dirname "$0")/../.."
 build=${1:-build}
 seconds=${2:-3600}
 runs=${3:-3}
-marvex="$build/bin/marvex"
-tone="$build/bin/marvex_long_tone"
-for tool in "$marvex" "$tone"; do
-    [[ -x $tool ]] || { echo "missing $tool: build with -DMARVEX_BENCH=ON first" >&2; exit 1; }
-done
-file=${MARVEX_BENCH_FILE:-${TMPDIR:-/tmp}/marvex-bench-${seconds}s.wav}
-[[ -s $file ]] || "$tone" "$file" "$seconds"
-
-# CPU seconds of one command, its output discarded.
-cpu_seconds() {
-    local report
-    report=$(mktemp)
-    /usr/bin/time -o "$report" -f '%U %S' "$@" > /dev/null 2> /dev/null || {
-        echo "failed: $*" >&2
-        rm -f "$report"
-        return 1
-    }
-    awk '{ printf "%.2f", $1 + $2 }' "$report"
-    rm -f "$report"
-}
+source bench/system/common.sh
 
 best=
 for ((run = 0; run < runs; ++run)); do
