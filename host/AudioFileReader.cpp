@@ -28,7 +28,7 @@ std::string formatName(int format) {
 }
 
 [[noreturn]] void failInput(const std::string& name, const std::string& why) {
-    throw HostError(ExitCode::InputError, name + ": " + why);
+    throw HostError(HostErrorKind::Input, name + ": " + why);
 }
 
 }  // namespace
@@ -78,11 +78,11 @@ AudioFileReader::~AudioFileReader() {
 std::size_t AudioFileReader::read(std::span<float* const> channels, std::size_t frames) {
     const std::size_t channelCount = mInfo.channels;
     if (channels.size() != channelCount)
-        throw HostError(ExitCode::Failure, "internal: channel buffers do not match the file");
+        throw HostError(HostErrorKind::Internal, "internal: channel buffers do not match the file");
     if (frames == 0) return 0;
     if (frames > std::numeric_limits<std::size_t>::max() / channelCount ||
         frames > static_cast<std::size_t>(std::numeric_limits<sf_count_t>::max()))
-        throw HostError(ExitCode::Failure, "internal: read request too large");
+        throw HostError(HostErrorKind::Internal, "internal: read request too large");
     // One channel needs no deinterleaving: it is read straight into the caller's buffer.
     float* target = channels[0];
     if (channelCount > 1) {

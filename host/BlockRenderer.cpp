@@ -9,7 +9,7 @@ BlockRenderer::BlockRenderer(HostedUnit& unit, std::uint32_t channels, std::uint
     std::size_t listBytes = 0;
     if (channels == 0 || maxFrames == 0 || !AudioBufferListByteSize(channels, listBytes) ||
         maxFrames > UINT32_MAX / sizeof(float))
-        throw HostError(ExitCode::Failure, "internal: impossible block layout");
+        throw HostError(HostErrorKind::Internal, "internal: impossible block layout");
     mOutput.assign(channels, std::vector<float>(maxFrames, 0.0f));
     mOutputListBytes.assign(listBytes, 0);
     mOutputList = reinterpret_cast<AudioBufferList*>(mOutputListBytes.data());

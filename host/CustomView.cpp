@@ -27,7 +27,7 @@ std::string textOf(CFStringRef string) {
 }
 
 [[noreturn]] void failView(const std::string& message) {
-    throw HostError(ExitCode::PluginError, message);
+    throw HostError(HostErrorKind::Plugin, message);
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ CustomView CustomView::create(HostedUnit& unit) {
     const OSStatus status = unit.handle().GetProperty(kAudioUnitProperty_CocoaUI,
                                                       kAudioUnitScope_Global, 0, &info, &size);
     if (status != noErr)
-        throwStatus(ExitCode::PluginError, "the tuner names no custom view", status);
+        throwStatus(HostErrorKind::Plugin, "the tuner names no custom view", status);
     if (size != sizeof info || info.mViewBundleLocation == nullptr)
         failView("the tuner's view property is malformed");
     const std::string where = pathOf(info.mViewBundleLocation);
@@ -85,7 +85,8 @@ CustomView::~CustomView() {
 
 void CustomView::update() {
     const OSStatus status = mFactory->update(mView);
-    if (status != noErr) throwStatus(ExitCode::Failure, "the view cannot read the tuner", status);
+    if (status != noErr)
+        throwStatus(HostErrorKind::Failed, "the view cannot read the tuner", status);
 }
 
 float CustomView::deviation() const {

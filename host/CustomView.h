@@ -16,7 +16,7 @@ class CustomView {
 public:
     enum class Format { Png, Svg };
 
-    // Throws HostError(PluginError) when the unit names no view or its factory cannot be used.
+    // Throws HostError(Plugin) when the unit names no view or its factory cannot be used.
     static CustomView create(HostedUnit& unit);
     ~CustomView();
     CustomView(CustomView&& other) noexcept;

@@ -5,27 +5,26 @@
 
 namespace marvex {
 
-// Exit statuses of `marvex`; scripts may rely on them.
-enum class ExitCode : int {
-    Ok = 0,
-    Failure = 1,      // the unit or the plug-in failed at run time
-    Usage = 2,        // bad command line or bad number
-    InputError = 3,   // missing, unreadable or unsupported input file
-    OutputError = 4,  // output cannot be written
-    UnitRefused = 5,  // the unit refused the file's sample rate, channel count or a state file
-    PluginError = 6,  // the plug-in bundle could not be found or loaded
+// What went wrong, in terms a host can act on: tell the user to fix an input, pick another
+// output, change a setting the unit refused, or reinstall the plug-in.
+enum class HostErrorKind {
+    Failed,    // the unit failed a call that should have worked (render, parameter read)
+    Input,     // an input file is missing, unreadable or unsupported
+    Output,    // an output cannot be written
+    Refused,   // the unit refused a stream format, a setting or a state
+    Plugin,    // the plug-in bundle or its view factory cannot be found, loaded or used
+    Internal,  // the library was asked for something impossible (a caller's mistake)
 };
 
-// A failure with a message for the user and the exit status it warrants. Thrown by the host's
-// commands, caught once in main.
+// A failure of the host library, with a message for the user naming what failed and why.
 class HostError : public std::runtime_error {
 public:
-    HostError(ExitCode code, const std::string& message)
-        : std::runtime_error(message), mCode(code) {}
-    ExitCode code() const { return mCode; }
+    HostError(HostErrorKind kind, const std::string& message)
+        : std::runtime_error(message), mKind(kind) {}
+    HostErrorKind kind() const { return mKind; }
 
 private:
-    ExitCode mCode;
+    HostErrorKind mKind;
 };
 
 }  // namespace marvex

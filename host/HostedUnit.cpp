@@ -43,8 +43,8 @@ bool fourCharCode(const std::string& text, OSType& code) {
 
 }  // namespace
 
-void throwStatus(ExitCode code, const std::string& what, OSStatus status) {
-    throw HostError(code, what + ": " + describeStatus(status));
+void throwStatus(HostErrorKind kind, const std::string& what, OSStatus status) {
+    throw HostError(kind, what + ": " + describeStatus(status));
 }
 
 std::string defaultBundleDirectory() {
@@ -61,14 +61,14 @@ std::string defaultBundleDirectory() {
 
 Component loadPluginComponent(const std::string& bundleDirectory) {
     if (!isDirectory(bundleDirectory)) {
-        throw HostError(ExitCode::PluginError, "no plug-in bundle at " + bundleDirectory +
+        throw HostError(HostErrorKind::Plugin, "no plug-in bundle at " + bundleDirectory +
                                                    " (give one with --bundle DIR)");
     }
     CFBundleRef bundle = nullptr;
     const OSStatus status = RegisterComponentsInBundle(bundleDirectory.c_str(), &bundle);
     if (status != noErr || bundle == nullptr) {
         const std::string why = LastBundleError();
-        throw HostError(ExitCode::PluginError, "cannot load the plug-in bundle " + bundleDirectory +
+        throw HostError(HostErrorKind::Plugin, "cannot load the plug-in bundle " + bundleDirectory +
                                                    ": " +
                                                    (why.empty() ? describeStatus(status) : why));
     }
@@ -87,12 +87,12 @@ Component loadPluginComponent(const std::string& bundleDirectory) {
                       description.componentSubType) ||
         !fourCharCode(stringValue(static_cast<CFDictionaryRef>(first), "manufacturer"),
                       description.componentManufacturer)) {
-        throw HostError(ExitCode::PluginError,
+        throw HostError(HostErrorKind::Plugin,
                         "the plug-in bundle " + bundleDirectory + " lists no usable component");
     }
     Component component = FindNextComponent(nullptr, &description);
     if (component == nullptr) {
-        throw HostError(ExitCode::PluginError,
+        throw HostError(HostErrorKind::Plugin,
                         "the plug-in bundle " + bundleDirectory + " registered no component");
     }
     return component;
@@ -101,16 +101,16 @@ Component loadPluginComponent(const std::string& bundleDirectory) {
 HostedUnit::HostedUnit(AudioUnitHandle handle) : mHandle(std::move(handle)) {
     const OSStatus status = mHandle.GetFastPaths(mFast);
     if (status != noErr)
-        throwStatus(ExitCode::PluginError, "the unit gives no direct entries", status);
+        throwStatus(HostErrorKind::Plugin, "the unit gives no direct entries", status);
     if (mFast.getParameter == nullptr || mFast.setParameter == nullptr || mFast.render == nullptr)
-        throw HostError(ExitCode::PluginError, "the unit lacks a direct parameter or render entry");
+        throw HostError(HostErrorKind::Plugin, "the unit lacks a direct parameter or render entry");
 }
 
 HostedUnit HostedUnit::open(Component component) {
     AudioUnitHandle handle;
     const OSStatus status = AudioUnitHandle::Open(component, handle);
     if (status != noErr || !handle)
-        throwStatus(ExitCode::PluginError, "cannot open the unit", status);
+        throwStatus(HostErrorKind::Plugin, "cannot open the unit", status);
     return HostedUnit(std::move(handle));
 }
 
@@ -130,7 +130,7 @@ void HostedUnit::setStreamFormat(double sampleRateHz, UInt32 channels) {
             char what[128];
             std::snprintf(what, sizeof what, "the tuner refuses %u channel%s at %g Hz", channels,
                           channels == 1 ? "" : "s", sampleRateHz);
-            throwStatus(ExitCode::UnitRefused, what, status);
+            throwStatus(HostErrorKind::Refused, what, status);
         }
     }
 }
@@ -139,7 +139,7 @@ void HostedUnit::setMaximumFramesPerSlice(UInt32 frames) {
     const OSStatus status = mHandle.SetProperty(kAudioUnitProperty_MaximumFramesPerSlice,
                                                 kAudioUnitScope_Global, 0, frames);
     if (status != noErr)
-        throwStatus(ExitCode::UnitRefused,
+        throwStatus(HostErrorKind::Refused,
                     "the tuner refuses blocks of " + std::to_string(frames) + " frames", status);
 }
 
@@ -147,17 +147,17 @@ void HostedUnit::setInputCallback(AURenderCallback proc, void* refCon) {
     const AURenderCallbackStruct callback{proc, refCon};
     const OSStatus status = mHandle.SetProperty(kAudioUnitProperty_SetRenderCallback,
                                                 kAudioUnitScope_Input, 0, callback);
-    if (status != noErr) throwStatus(ExitCode::Failure, "the tuner refuses its input", status);
+    if (status != noErr) throwStatus(HostErrorKind::Failed, "the tuner refuses its input", status);
 }
 
 void HostedUnit::initialize() {
     const OSStatus status = mHandle.Initialize();
-    if (status != noErr) throwStatus(ExitCode::UnitRefused, "the tuner cannot start", status);
+    if (status != noErr) throwStatus(HostErrorKind::Refused, "the tuner cannot start", status);
 }
 
 void HostedUnit::uninitialize() {
     const OSStatus status = mHandle.Uninitialize();
-    if (status != noErr) throwStatus(ExitCode::Failure, "the tuner cannot stop", status);
+    if (status != noErr) throwStatus(HostErrorKind::Failed, "the tuner cannot stop", status);
 }
 
 float HostedUnit::parameter(AudioUnitParameterID id) const {
@@ -165,7 +165,7 @@ float HostedUnit::parameter(AudioUnitParameterID id) const {
     const OSStatus status =
         mFast.getParameter(mFast.storage, id, kAudioUnitScope_Global, 0, &value);
     if (status != noErr)
-        throwStatus(ExitCode::Failure, "cannot read parameter " + std::to_string(id), status);
+        throwStatus(HostErrorKind::Failed, "cannot read parameter " + std::to_string(id), status);
     return value;
 }
 
@@ -173,7 +173,7 @@ void HostedUnit::setParameter(AudioUnitParameterID id, float value) {
     const OSStatus status =
         mFast.setParameter(mFast.storage, id, kAudioUnitScope_Global, 0, value, 0);
     if (status != noErr)
-        throwStatus(ExitCode::Failure, "cannot set parameter " + std::to_string(id), status);
+        throwStatus(HostErrorKind::Failed, "cannot set parameter " + std::to_string(id), status);
 }
 
 OSStatus HostedUnit::readParameters(std::span<float> out) const noexcept {
@@ -191,26 +191,28 @@ CFPropertyListRef HostedUnit::copyClassInfo() {
     const OSStatus status =
         mHandle.GetProperty(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, state);
     if (status != noErr || state == nullptr)
-        throwStatus(ExitCode::Failure, "the tuner cannot save its state", status);
+        throwStatus(HostErrorKind::Failed, "the tuner cannot save its state", status);
     return state;
 }
 
 void HostedUnit::restoreClassInfo(CFPropertyListRef state) {
     const OSStatus status =
         mHandle.SetProperty(kAudioUnitProperty_ClassInfo, kAudioUnitScope_Global, 0, state);
-    if (status != noErr) throwStatus(ExitCode::UnitRefused, "the tuner refuses this state", status);
+    if (status != noErr)
+        throwStatus(HostErrorKind::Refused, "the tuner refuses this state", status);
 }
 
 std::vector<ParameterDescription> HostedUnit::parameterTable(AudioUnitScope scope) {
     UInt32 size = 0;
     OSStatus status =
         mHandle.GetPropertyInfo(kAudioUnitProperty_ParameterList, scope, 0, &size, nullptr);
-    if (status != noErr) throwStatus(ExitCode::Failure, "cannot list the parameters", status);
+    if (status != noErr) throwStatus(HostErrorKind::Failed, "cannot list the parameters", status);
     std::vector<AudioUnitParameterID> ids(size / sizeof(AudioUnitParameterID));
     if (!ids.empty()) {
         size = static_cast<UInt32>(ids.size() * sizeof(AudioUnitParameterID));
         status = mHandle.GetProperty(kAudioUnitProperty_ParameterList, scope, 0, ids.data(), &size);
-        if (status != noErr) throwStatus(ExitCode::Failure, "cannot list the parameters", status);
+        if (status != noErr)
+            throwStatus(HostErrorKind::Failed, "cannot list the parameters", status);
         ids.resize(size / sizeof(AudioUnitParameterID));
     }
     std::vector<ParameterDescription> table;
@@ -218,7 +220,7 @@ std::vector<ParameterDescription> HostedUnit::parameterTable(AudioUnitScope scop
         AudioUnitParameterInfo info{};
         status = mHandle.GetProperty(kAudioUnitProperty_ParameterInfo, scope, id, info);
         if (status != noErr)
-            throwStatus(ExitCode::Failure, "cannot describe parameter " + std::to_string(id),
+            throwStatus(HostErrorKind::Failed, "cannot describe parameter " + std::to_string(id),
                         status);
         ParameterDescription description;
         description.id = id;

@@ -17,7 +17,7 @@ namespace marvex {
 std::string defaultBundleDirectory();
 
 // [control] Loads a plug-in bundle, registers its components and returns the first component
-// its info file lists. Throws HostError(PluginError) saying what is missing.
+// its info file lists. Throws HostError(Plugin) saying what is missing.
 Component loadPluginComponent(const std::string& bundleDirectory);
 
 // One parameter as the unit describes it.
@@ -47,7 +47,7 @@ public:
     AudioUnit get() const { return mHandle.Get(); }
 
     // [control, uninitialised] Canonical non-interleaved 32-bit float on input and output bus 0.
-    // A refusal throws HostError(UnitRefused).
+    // A refusal throws HostError(Refused).
     void setStreamFormat(double sampleRateHz, UInt32 channels);
     // [control, uninitialised]
     void setMaximumFramesPerSlice(UInt32 frames);
@@ -70,7 +70,7 @@ public:
     }
 
     // [control] The class-info dictionary (a new reference the caller releases) and its
-    // restoration; a refused dictionary throws HostError(UnitRefused).
+    // restoration; a refused dictionary throws HostError(Refused).
     CFPropertyListRef copyClassInfo();
     void restoreClassInfo(CFPropertyListRef state);
 
@@ -84,7 +84,7 @@ private:
     AudioUnitHandle::FastPaths mFast;
 };
 
-// Throws HostError(code) with "what: <status in words>".
-[[noreturn]] void throwStatus(ExitCode code, const std::string& what, OSStatus status);
+// Throws HostError(kind) with "what: <status in words>".
+[[noreturn]] void throwStatus(HostErrorKind kind, const std::string& what, OSStatus status);
 
 }  // namespace marvex

@@ -113,7 +113,7 @@ void OutputFile::fail(const std::string& what, int error) {
     discard();
     mTempPath.clear();
     throw HostError(
-        ExitCode::OutputError,
+        HostErrorKind::Output,
         mPath + ": " + what + (error != 0 ? std::string(" (") + std::strerror(error) + ")" : ""));
 }
 

@@ -17,12 +17,12 @@ struct ReleaseOnExit {
 void restoreStateFile(HostedUnit& unit, const std::string& path) {
     std::string error;
     CFPropertyListRef state = ReadPropertyListFile(path.c_str(), &error);
-    if (state == nullptr) throw HostError(ExitCode::InputError, path + ": " + error);
+    if (state == nullptr) throw HostError(HostErrorKind::Input, path + ": " + error);
     ReleaseOnExit release{state};
     try {
         unit.restoreClassInfo(state);
     } catch (const HostError& e) {
-        throw HostError(e.code(), path + ": " + e.what());
+        throw HostError(e.kind(), path + ": " + e.what());
     }
 }
 
@@ -32,7 +32,7 @@ void saveStateFile(HostedUnit& unit, const std::string& path) {
     std::string xml;
     std::string error;
     if (!PropertyListToXML(state, xml, &error))
-        throw HostError(ExitCode::Failure, "cannot write the tuner's state: " + error);
+        throw HostError(HostErrorKind::Failed, "cannot write the tuner's state: " + error);
     OutputFile out(path);
     std::fwrite(xml.data(), 1, xml.size(), out.stream());
     out.commit();

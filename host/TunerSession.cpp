@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "host/ProgressBar.h"
 #include "host/StateFile.h"
 
 namespace marvex {
@@ -27,12 +26,13 @@ void TunerSession::renderBlock(std::span<const float* const> input, std::uint32_
                                BlockRecord& record) {
     const OSStatus status = mRenderer->render(input, frames);
     if (status != noErr)
-        throwStatus(ExitCode::Failure, "the tuner failed at frame " + std::to_string(mNextFrame),
-                    status);
+        throwStatus(HostErrorKind::Failed,
+                    "the tuner failed at frame " + std::to_string(mNextFrame), status);
     record.frame = mNextFrame;
     record.frames = frames;
     const OSStatus readStatus = mUnit.readParameters(record.values);
-    if (readStatus != noErr) throwStatus(ExitCode::Failure, "cannot read the tuner", readStatus);
+    if (readStatus != noErr)
+        throwStatus(HostErrorKind::Failed, "cannot read the tuner", readStatus);
     mNextFrame += frames;
 }
 
@@ -41,8 +41,8 @@ void TunerSession::restart() {
     mUnit.initialize();
 }
 
-std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progress,
-                        const BlockHandler& onBlock) {
+std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockHandler& onBlock,
+                        const ProgressHandler& onProgress) {
     const std::uint32_t channels = session.channels();
     const std::uint32_t block = session.blockFrames();
     // The source is read in large chunks (a read costs far more than the frames it carries)
@@ -56,11 +56,6 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progres
     std::vector<float*> writable;
     for (auto& buffer : buffers) writable.push_back(buffer.data());
     std::vector<const float*> readable(channels);
-    // Short files finish before a bar would be of use.
-    constexpr double kLongSeconds = 20.0;
-    const bool isLong =
-        static_cast<double>(reader.info().frames) >= kLongSeconds * reader.info().sampleRateHz;
-    ProgressBar bar(reader.displayName(), reader.info().frames, progress && isLong);
     BlockRecord record;
     std::int64_t done = 0;
     for (bool more = true; more;) {
@@ -71,11 +66,10 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progres
             for (std::uint32_t c = 0; c < channels; ++c) readable[c] = writable[c] + offset;
             session.renderBlock(readable, static_cast<std::uint32_t>(frames), record);
             done += static_cast<std::int64_t>(frames);
-            bar.update(done);
+            if (onProgress) onProgress(done);
             more = onBlock(record, std::span<const float* const>(readable.data(), readable.size()));
         }
     }
-    bar.finish();
     return done;
 }
 

@@ -56,9 +56,12 @@ private:
 using BlockHandler =
     std::function<bool(const BlockRecord& record, std::span<const float* const> input)>;
 
-// Renders a whole source through the session block by block; a progress bar shows on a terminal
-// for sources of 20 s and more when `progress` is set. Returns the number of frames rendered.
-std::int64_t renderFile(AudioSource& reader, TunerSession& session, bool progress,
-                        const BlockHandler& onBlock);
+// Told the number of frames rendered so far, after each block.
+using ProgressHandler = std::function<void(std::int64_t framesDone)>;
+
+// Renders a whole source through the session block by block. Returns the number of frames
+// rendered.
+std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockHandler& onBlock,
+                        const ProgressHandler& onProgress = {});
 
 }  // namespace marvex

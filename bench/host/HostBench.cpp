@@ -9,10 +9,10 @@
 #include <numbers>
 #include <vector>
 
-#include "host/PerformanceSynth.h"
-#include "host/RecordWriter.h"
 #include "host/TuneSegmenter.h"
 #include "host/TunerSession.h"
+#include "host/cli/PerformanceSynth.h"
+#include "host/cli/RecordWriter.h"
 
 using namespace marvex;
 

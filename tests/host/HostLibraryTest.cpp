@@ -89,7 +89,7 @@ TEST(HostedUnit, RefusalsBecomeMessagesWithTheStatusInWords) {
         unit.setStreamFormat(44100.0, 9);
         FAIL() << "nine channels were accepted";
     } catch (const HostError& e) {
-        EXPECT_EQ(e.code(), ExitCode::UnitRefused);
+        EXPECT_EQ(e.kind(), HostErrorKind::Refused);
         EXPECT_NE(std::string(e.what()).find("9 channels at 44100 Hz"), std::string::npos);
         EXPECT_NE(std::string(e.what()).find("-10868"), std::string::npos);
     }

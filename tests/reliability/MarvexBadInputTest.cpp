@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/host/CommandRunner.h"
+#include "tests/host/cli/CommandRunner.h"
 
 namespace {
 

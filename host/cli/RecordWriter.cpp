@@ -1,4 +1,4 @@
-#include "host/RecordWriter.h"
+#include "host/cli/RecordWriter.h"
 
 #include <charconv>
 #include <cmath>

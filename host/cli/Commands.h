@@ -6,6 +6,7 @@
 
 #include "host/TuneSegmenter.h"
 #include "host/TunerSession.h"
+#include "host/cli/ExitCode.h"
 
 namespace marvex {
 
@@ -60,7 +61,7 @@ struct PerformOptions {
     double sampleRateHz = 44100.0;
 };
 
-// Each returns the process's exit status and throws HostError for failures.
+// Each returns the process's exit status and throws HostError or CommandError for failures.
 int runDefault(const GlobalOptions& global);
 int runAnalyze(const GlobalOptions& global, const AnalyzeOptions& options);
 int runTune(const GlobalOptions& global, const TuneOptions& options);

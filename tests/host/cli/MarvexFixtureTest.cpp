@@ -4,7 +4,7 @@
 
 #include <numeric>
 
-#include "tests/host/CommandRunner.h"
+#include "tests/host/cli/CommandRunner.h"
 
 using namespace marvex::test;
 

@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "host/PerformanceSynth.h"
-#include "tests/host/CommandRunner.h"
+#include "host/cli/PerformanceSynth.h"
+#include "tests/host/cli/CommandRunner.h"
 #include "tests/unit/TunerHost.h"
 
 using namespace marvex::test;

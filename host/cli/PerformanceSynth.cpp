@@ -1,4 +1,4 @@
-#include "host/PerformanceSynth.h"
+#include "host/cli/PerformanceSynth.h"
 
 #include <algorithm>
 #include <cmath>

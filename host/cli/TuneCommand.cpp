@@ -1,18 +1,22 @@
 #include "host/AudioFileReader.h"
-#include "host/Commands.h"
 #include "host/OutputFile.h"
 #include "host/TuneRunner.h"
+#include "host/cli/Commands.h"
+#include "host/cli/ProgressBar.h"
+#include "host/cli/TuneWriter.h"
 
 namespace marvex {
 
 int runTune(const GlobalOptions& global, const TuneOptions& options) {
     if (options.format != "text" && options.format != "jsonl")
-        throw HostError(ExitCode::Usage, "unknown format '" + options.format + "'");
+        throw CommandError(ExitCode::Usage, "unknown format '" + options.format + "'");
     AudioFileReader reader(options.input);
     const double sampleRateHz = reader.info().sampleRateHz;
     TunerSession session(options.tuner.settings(global), sampleRateHz, reader.info().channels);
     OutputFile out(options.output);
-    const auto segments = tuneSource(reader, session, options.segmentation, global.progress);
+    ProgressBar bar(reader, global.progress);
+    const auto segments = tuneSource(reader, session, options.segmentation, bar.handler());
+    bar.finish();
     if (options.format == "text")
         writeTuneText(out.stream(), segments, sampleRateHz);
     else

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "host/Commands.h"
+#include "host/cli/Commands.h"
 
 namespace marvex {
 namespace {
@@ -130,14 +130,14 @@ constexpr AudioUnitPropertyID kHighestPropertyAsked = 63;
 
 int runInfo(const GlobalOptions& global, const std::string& format) {
     if (format != "text" && format != "json")
-        throw HostError(ExitCode::Usage, "unknown format '" + format + "'");
+        throw CommandError(ExitCode::Usage, "unknown format '" + format + "'");
     HostedUnit unit = HostedUnit::openFromBundle(
         global.bundleDirectory.empty() ? defaultBundleDirectory() : global.bundleDirectory);
     AudioUnitHandle& handle = unit.handle();
 
     ComponentDescription description{};
     const OSStatus status = GetComponentInfo(unit.get(), &description, nullptr, nullptr, nullptr);
-    if (status != noErr) throwStatus(ExitCode::Failure, "cannot describe the unit", status);
+    if (status != noErr) throwStatus(HostErrorKind::Failed, "cannot describe the unit", status);
     const std::string name = GetComponentName(GetComponentOfInstance(unit.get()));
     const auto version = static_cast<UInt32>(handle.Version());
     char versionText[32];

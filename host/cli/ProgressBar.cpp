@@ -1,13 +1,26 @@
-#include "host/ProgressBar.h"
+#include "host/cli/ProgressBar.h"
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <utility>
 
 namespace marvex {
 
 ProgressBar::ProgressBar(std::string label, std::int64_t total, bool wanted)
     : mLabel(std::move(label)), mTotal(total), mActive(wanted && total > 0 && ::isatty(2) == 1) {}
+
+namespace {
+
+bool isLong(const AudioFileInfo& info) {
+    constexpr double kLongSeconds = 20.0;
+    return static_cast<double>(info.frames) >= kLongSeconds * info.sampleRateHz;
+}
+
+}  // namespace
+
+ProgressBar::ProgressBar(const AudioSource& source, bool wanted)
+    : ProgressBar(source.displayName(), source.info().frames, wanted && isLong(source.info())) {}
 
 ProgressBar::~ProgressBar() {
     finish();

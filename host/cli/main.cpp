@@ -1,4 +1,4 @@
-#include "host/CommandLine.h"
+#include "host/cli/CommandLine.h"
 
 int main(int argc, char** argv) {
     return marvex::runCommandLine(argc, argv);

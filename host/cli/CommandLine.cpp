@@ -1,4 +1,4 @@
-#include "host/CommandLine.h"
+#include "host/cli/CommandLine.h"
 
 #include <CLI/CLI.hpp>
 
@@ -7,7 +7,7 @@
 #include <exception>
 #include <new>
 
-#include "host/Commands.h"
+#include "host/cli/Commands.h"
 
 namespace marvex {
 namespace {
@@ -214,8 +214,10 @@ int runCommandLine(int argc, char** argv) {
         if (*infoCommand) return runInfo(global, infoFormat);
         if (*performCommand) return runPerform(perform);
         return runDefault(global);
-    } catch (const HostError& e) {
+    } catch (const CommandError& e) {
         return reportFailure(e.what(), e.code());
+    } catch (const HostError& e) {
+        return reportFailure(e.what(), exitCodeFor(e.kind()));
     } catch (const std::bad_alloc&) {
         return reportFailure("out of memory", ExitCode::Failure);
     } catch (const std::exception& e) {

@@ -6,8 +6,8 @@
 #include "format/CFNumber.h"
 #include "format/CFString.h"
 #include "format/PropertyListFile.h"
-#include "host/Commands.h"
 #include "host/StateFile.h"
+#include "host/cli/Commands.h"
 
 namespace marvex {
 namespace {
@@ -82,13 +82,13 @@ int runStateSave(const GlobalOptions& global, const StateSaveOptions& options) {
 int runStateShow(const GlobalOptions& global, const std::string& path) {
     std::string error;
     CFPropertyListRef state = ReadPropertyListFile(path.c_str(), &error);
-    if (state == nullptr) throw HostError(ExitCode::InputError, path + ": " + error);
+    if (state == nullptr) throw CommandError(ExitCode::InputError, path + ": " + error);
     struct Release {
         CFTypeRef value;
         ~Release() { CFRelease(value); }
     } release{state};
     if (CFGetTypeID(state) != CFDictionaryGetTypeID())
-        throw HostError(ExitCode::UnitRefused, path + ": not a class-info dictionary");
+        throw CommandError(ExitCode::UnitRefused, path + ": not a class-info dictionary");
     auto dictionary = static_cast<CFDictionaryRef>(state);
 
     // The tuner itself judges the dictionary: a fresh unit restores it, then reports its values.
@@ -97,7 +97,7 @@ int runStateShow(const GlobalOptions& global, const std::string& path) {
     try {
         unit.restoreClassInfo(state);
     } catch (const HostError& e) {
-        throw HostError(e.code(), path + ": " + e.what());
+        throw HostError(e.kind(), path + ": " + e.what());
     }
     std::printf("%s: tuner state, format version %s\n", path.c_str(),
                 describeEntry(entry(dictionary, "version")).c_str());

@@ -1,8 +1,8 @@
 #include <sndfile.h>
 
-#include "host/Commands.h"
 #include "host/OutputFile.h"
-#include "host/PerformanceSynth.h"
+#include "host/cli/Commands.h"
+#include "host/cli/PerformanceSynth.h"
 
 namespace marvex {
 
@@ -10,7 +10,7 @@ int runPerform(const PerformOptions& options) {
     const Performance performance = openStringsPerformance(options.sampleRateHz);
     OutputFile out(options.output);
     if (out.isStandardOutput())
-        throw HostError(ExitCode::Usage, "perform writes a file: give --output FILE.wav");
+        throw CommandError(ExitCode::Usage, "perform writes a file: give --output FILE.wav");
     const std::string path = out.closeForPathWrite();
     SF_INFO info{};
     info.samplerate = static_cast<int>(options.sampleRateHz);
@@ -18,12 +18,12 @@ int runPerform(const PerformOptions& options) {
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
     SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
     if (file == nullptr)
-        throw HostError(ExitCode::OutputError, options.output + ": " + sf_strerror(nullptr));
+        throw CommandError(ExitCode::OutputError, options.output + ": " + sf_strerror(nullptr));
     const auto frames = static_cast<sf_count_t>(performance.samples.size());
     const sf_count_t written = sf_writef_float(file, performance.samples.data(), frames);
     const int closeError = sf_close(file);
     if (written != frames || closeError != 0)
-        throw HostError(ExitCode::OutputError, options.output + ": write failed");
+        throw CommandError(ExitCode::OutputError, options.output + ": write failed");
     out.commit();
     return 0;
 }

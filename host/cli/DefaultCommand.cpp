@@ -2,11 +2,12 @@
 #include <cstdio>
 
 #include "host/AudioSource.h"
-#include "host/Commands.h"
 #include "host/NoteName.h"
-#include "host/PerformanceSynth.h"
-#include "host/TextNeedle.h"
 #include "host/TuneRunner.h"
+#include "host/cli/Commands.h"
+#include "host/cli/PerformanceSynth.h"
+#include "host/cli/ProgressBar.h"
+#include "host/cli/TextNeedle.h"
 
 namespace marvex {
 namespace {
@@ -40,7 +41,9 @@ int runDefault(const GlobalOptions& global) {
     MemoryAudioSource source("built-in performance", kSampleRateHz, std::move(performance.samples));
     TunerOptions tuner;
     TunerSession session(tuner.settings(global), kSampleRateHz, 1);
-    const auto segments = tuneSource(source, session, TuneSettings{}, global.progress);
+    ProgressBar bar(source, global.progress);
+    const auto segments = tuneSource(source, session, TuneSettings{}, bar.handler());
+    bar.finish();
 
     std::printf(
         "Marvex tunes its built-in performance: the six open strings of a guitar, low to high,\n"

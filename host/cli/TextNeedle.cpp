@@ -1,4 +1,4 @@
-#include "host/TextNeedle.h"
+#include "host/cli/TextNeedle.h"
 
 #include <cmath>
 

@@ -1,7 +1,8 @@
 #include "host/AudioFileReader.h"
-#include "host/Commands.h"
 #include "host/OutputFile.h"
-#include "host/RecordWriter.h"
+#include "host/cli/Commands.h"
+#include "host/cli/ProgressBar.h"
+#include "host/cli/RecordWriter.h"
 
 namespace marvex {
 
@@ -18,17 +19,20 @@ TunerSettings TunerOptions::settings(const GlobalOptions& global) const {
 int runAnalyze(const GlobalOptions& global, const AnalyzeOptions& options) {
     RecordFormat format;
     if (!parseRecordFormat(options.format, format))
-        throw HostError(ExitCode::Usage, "unknown format '" + options.format + "'");
+        throw CommandError(ExitCode::Usage, "unknown format '" + options.format + "'");
     AudioFileReader reader(options.input);
     TunerSession session(options.tuner.settings(global), reader.info().sampleRateHz,
                          reader.info().channels);
     OutputFile out(options.output);
     auto writer = makeRecordWriter(format, out.stream(), reader.info().sampleRateHz);
     writer->begin();
-    renderFile(reader, session, global.progress, [&](const BlockRecord& record, auto) {
+    ProgressBar bar(reader, global.progress);
+    const auto onBlock = [&](const BlockRecord& record, auto) {
         writer->write(record);
         return true;
-    });
+    };
+    renderFile(reader, session, onBlock, bar.handler());
+    bar.finish();
     writer->end();
     out.commit();
     return 0;

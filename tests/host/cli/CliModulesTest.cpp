@@ -1,0 +1,83 @@
+// Tests of the command line's own pieces, without the plug-in: the text needle, the jsonl record
+// lines other programs read, and the synthesised performance.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <limits>
+
+#include "host/cli/PerformanceSynth.h"
+#include "host/cli/RecordWriter.h"
+#include "host/cli/TextNeedle.h"
+
+using namespace marvex;
+
+TEST(TextNeedle, PlacesTheMarkAcrossTheBand) {
+    EXPECT_EQ(textNeedle(0.0), "[..........*..........]");
+    EXPECT_EQ(textNeedle(-50.0), "[*.........|..........]");
+    EXPECT_EQ(textNeedle(50.0), "[..........|.........*]");
+    EXPECT_EQ(textNeedle(12.0), "[..........|.*........]");
+    EXPECT_EQ(textNeedle(-23.0), "[.....*....|..........]");
+    // Beyond the band at the edge; no reading, no mark.
+    EXPECT_EQ(textNeedle(80.0), "[..........|.........>]");
+    EXPECT_EQ(textNeedle(-80.0), "[<.........|..........]");
+    EXPECT_EQ(textNeedle(std::nan("")), "[..........|..........]");
+    EXPECT_EQ(textNeedle(20.0, 2), "[..|*.]");
+}
+
+TEST(RecordLine, KeysAndValuesFollowTheContract) {
+    BlockRecord record;
+    record.frame = 1024;
+    record.frames = 300;
+    record.values = {2.0f, 440.0f, 441.5f, 427.47f, 440.0f, 452.89f, 48.0f, 0.0625f};
+    EXPECT_EQ(jsonlLine(record),
+              "{\"frame\": 1024, \"frames\": 300, \"precision\": 2, \"pitch\": 440, "
+              "\"frequency\": 441.5, \"lower\": 427.470001, \"central\": 440, "
+              "\"upper\": 452.890015, \"note\": 48, \"deviation\": 0.0625, \"note_name\": \"A4\"}");
+
+    // Values that are not finite numbers, and notes that are not bins, are null.
+    record.values = {std::nanf(""),
+                     std::numeric_limits<float>::infinity(),
+                     -std::numeric_limits<float>::infinity(),
+                     1.0f,
+                     1.0f,
+                     1.0f,
+                     12.5f,
+                     0.0f};
+    const auto json = nlohmann::json::parse(jsonlLine(record));
+    EXPECT_TRUE(json["precision"].is_null());
+    EXPECT_TRUE(json["pitch"].is_null());
+    EXPECT_TRUE(json["frequency"].is_null());
+    EXPECT_EQ(json["note"], 12.5);
+    EXPECT_TRUE(json["note_name"].is_null());
+}
+
+TEST(RecordLine, EveryValueReadsBackAsTheSameFloat) {
+    const float hard[] = {0.1f,     1.0f / 3.0f, 1e-8f,     -0.0f, 3.4028235e38f, 1.17549435e-38f,
+                          1.4e-45f, 27.5f,       19999.998f};
+    for (float value : hard) {
+        BlockRecord record;
+        record.values.fill(value);
+        record.values[kTunerNote] = 3.0f;
+        const auto json = nlohmann::json::parse(jsonlLine(record));
+        for (const char* key :
+             {"precision", "pitch", "frequency", "lower", "central", "upper", "deviation"}) {
+            EXPECT_EQ(static_cast<float>(json[key].get<double>()), value) << key << " " << value;
+        }
+        EXPECT_EQ(json["note_name"], "C1");
+    }
+}
+
+TEST(PerformanceSynth, EachPeriodHasOnePositiveHalfWave) {
+    // The tuner pairs positive half-waves; a second one per period would halve the period.
+    const Performance performance = openStringsPerformance(44100.0);
+    ASSERT_EQ(performance.notes.size(), 6u);
+    for (const PlayedNote& note : performance.notes) {
+        const auto first = static_cast<std::size_t>((note.startSeconds + 0.1) * 44100.0);
+        const auto last = static_cast<std::size_t>((note.startSeconds + 1.1) * 44100.0);
+        int upward = 0;
+        for (std::size_t i = first; i < last; ++i)
+            upward += performance.samples[i - 1] < 0.0f && performance.samples[i] >= 0.0f;
+        EXPECT_NEAR(upward, note.frequencyHz(), 1.0) << note.bin;
+    }
+}
