@@ -1,12 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <vector>
 
 namespace marvex {
 
-// What `tune` keeps of one rendered block.
+// What `tune` and `live` keep of one rendered block.
 struct TuneBlock {
     std::int64_t frame = 0;
     std::uint32_t frames = 0;
@@ -33,10 +34,77 @@ struct TuneSegment {
     double centsOff = 0.0;         // Note only: 1200 * log2(mean / central)
 };
 
+// News from the segmenter. A segment Started as soon as it is certain to be a stable note or a
+// silence (its extent and mean so far); it Ended once nothing later can change it (final).
+// Unclear segments only ever end.
+struct TuneEvent {
+    enum class Kind { Started, Ended };
+    Kind kind = Kind::Ended;
+    TuneSegment segment;
+};
+
 bool isSilentLevel(float rms, const TuneSettings& settings);
 
-// Cuts a run of blocks into stable notes, silences and sounding stretches without a stable
-// pitch. Segments are in order and cover the blocks without gaps.
+// Cuts a stream of blocks into stable notes, silences and sounding stretches without a stable
+// pitch, as the blocks arrive. Segments are in order and cover the blocks without gaps. Brief
+// quiet gaps inside a sound and brief pitches (attacks, transitions) are not segments of their
+// own: a stretch without a stable pitch belongs to the note before it, or else to the note
+// after it. Fed a whole file, it gives the same segments as seeing the file at once.
+class TuneSegmenter {
+public:
+    TuneSegmenter(const TuneSettings& settings, double sampleRateHz);
+
+    // Feeds the next block; it must start where the previous one ended.
+    void add(const TuneBlock& block);
+    // The stream ended: whatever is open ends.
+    void finish();
+    // Events settled since the last call, oldest first.
+    std::vector<TuneEvent> takeEvents();
+
+private:
+    // Blocks in a row that carry one label: a bin, kUnclear or kSilence.
+    struct Run {
+        int label = 0;
+        std::int64_t startFrame = 0;
+        std::int64_t endFrame = 0;
+        double weightedHz = 0.0;  // sum of frequency x frames, over the run's blocks
+        double weight = 0.0;
+        double centralHz = 0.0;
+    };
+    // A segment being built from runs; `parts` keeps an unclear segment's runs, one of which may
+    // yet give a following note its frequencies.
+    struct Open {
+        int label = 0;
+        std::int64_t startFrame = 0;
+        std::int64_t endFrame = 0;
+        double weightedHz = 0.0;
+        double weight = 0.0;
+        double centralHz = 0.0;
+        std::vector<Run> parts;
+    };
+
+    int labelOf(const TuneBlock& block) const;
+    double seconds(const Run& run) const;
+    std::optional<int> certainLabel(const Run& run) const;
+    int finalLabel(const Run& run, bool followed) const;
+    void place(const Run& run, int label);
+    static Open openAt(int label, std::int64_t frame);
+    static void absorb(Open& open, const Run& run);
+    void end(std::optional<Open>& open);
+    static TuneSegment segmentOf(const Open& open);
+
+    TuneSettings mSettings;
+    double mSampleRateHz;
+    std::optional<Run> mRun;     // the run the blocks are adding to
+    bool mRunPlaced = false;     // its label is settled and it went into mCurrent or mPending
+    bool mRunInPending = false;  // (into mPending)
+    bool mFirstRun = true;
+    std::optional<Open> mCurrent;  // a stable note or a silence
+    std::optional<Open> mPending;  // unclear, after a silence or at the start
+    std::vector<TuneEvent> mEvents;
+};
+
+// The segments of a whole run of blocks.
 std::vector<TuneSegment> segmentTune(std::span<const TuneBlock> blocks,
                                      const TuneSettings& settings, double sampleRateHz);
 

@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libplist-dev libsndfile1-dev
   libcli11-dev nlohmann-json3-dev
+  jackd2 libjack-jackd2-dev
 )
 # Extra tool sets, asked for by name: fuzz (clang + libFuzzer runtime), m32 (32-bit build).
 for extra in "$@"; do

@@ -123,6 +123,38 @@ TEST(TuneSegmenter, SoundWithoutAStablePitchIsReportedAsSuch) {
     EXPECT_EQ(segments[1].endFrame, 65 * 441);
 }
 
+// Fed block by block, the segmenter tells of a note as soon as it is stable and of its end as
+// soon as a silence is certain, long before the stream ends.
+TEST(TuneSegmenter, TellsOfNotesAsTheyBecomeCertain) {
+    BlockScript script;
+    script.silence(5);
+    script.note(14, 48, 441.0f, 440.0f);  // 140 ms: not yet a stable note
+    script.note(1, 48, 443.0f, 440.0f);   // 150 ms
+    script.silence(10);                   // 100 ms: a silence for certain
+    TuneSegmenter segmenter(TuneSettings{}, 44100.0);
+    std::vector<std::pair<std::size_t, TuneEvent>> events;  // block index, event
+    for (std::size_t i = 0; i < script.blocks.size(); ++i) {
+        segmenter.add(script.blocks[i]);
+        for (const TuneEvent& event : segmenter.takeEvents()) events.emplace_back(i, event);
+    }
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[0].first, 0u);  // the opening silence at once
+    EXPECT_EQ(events[1].first, 19u);
+    EXPECT_EQ(events[1].second.kind, TuneEvent::Kind::Ended);
+    EXPECT_EQ(events[2].first, 19u);
+    EXPECT_EQ(events[2].second.kind, TuneEvent::Kind::Started);
+    EXPECT_EQ(events[2].second.segment.bin, 48);
+    EXPECT_NEAR(events[2].second.segment.meanFrequencyHz, (14 * 441.0 + 443.0) / 15, 1e-9);
+    EXPECT_EQ(events[3].first, 29u);
+    EXPECT_EQ(events[3].second.kind, TuneEvent::Kind::Ended);
+    EXPECT_EQ(events[3].second.segment.endFrame, 20 * 441);
+    EXPECT_EQ(events[4].second.segment.kind, TuneSegment::Kind::Silence);
+    segmenter.finish();
+    const auto last = segmenter.takeEvents();
+    ASSERT_EQ(last.size(), 1u);
+    EXPECT_EQ(last[0].segment.endFrame, 30 * 441);
+}
+
 TEST(OutputFile, AppearsOnlyWhenCommitted) {
     TempDir dir;
     const fs::path target = dir / "out.txt";
