@@ -6,12 +6,14 @@
 #   scripts/mutants.sh              every mutant
 #   scripts/mutants.sh 3 17         only mutants 3 and 17
 #   scripts/mutants.sh --check      only say whether each snippet still matches the code
+#   MUTANT_REV=main~3 scripts/mutants.sh   the tree as committed there (the mutants as listed here)
 #
 # MUTANT_DIR (default /tmp/marvex-mutants) keeps the copy and its build between runs, so only the
 # mutated file and what links it are rebuilt. JOBS (default 2) builds and tests in parallel.
 # Each mutant names a file, a snippet that must occur exactly once in it, and its replacement:
 # when the code moves, the mutant says "not applicable" instead of mutating something else.
 set -euo pipefail
+{ # read whole before running, so the script may be edited while it runs
 cd "$(dirname "$0")/.."
 root=$PWD
 work=${MUTANT_DIR:-/tmp/marvex-mutants}
@@ -24,9 +26,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ format/PropertyListFile.cpp: a file string holding a NUL byte is accepted, cut short
 - if (text == nullptr || std::strlen(text) != length)
 + if (text == nullptr)
-@ format/PropertyListFile.cpp: one level of nesting more than the limit is let in
-- if (++depth > limit) return false;
-+ if (++depth > limit + 1) return false;
+@ format/PropertyListFile.cpp: an empty container counts as nesting
+- if (end[-1] == '/') continue;
++ if (end[-1] == '\0') continue;
 @ format/PropertyListFile.cpp: the size limit is off by one
 - if (length > kMaxPropertyListFileBytes)
 + if (length > kMaxPropertyListFileBytes + 1)
@@ -236,7 +238,21 @@ else
 fi
 
 mkdir -p "$work/src" "$work/build"
-rsync -a --delete --exclude='/build*' --exclude='/.git' "$root/" "$work/src/"
+# The tree under test (as committed at MUTANT_REV, else the working tree's files that git knows)
+# is staged, and only files whose content differs are copied over, so the build stays incremental.
+rm -rf "$work/stage" && mkdir -p "$work/stage"
+if [[ -n ${MUTANT_REV:-} ]]; then
+    git archive "$MUTANT_REV" | tar -xf - -C "$work/stage"
+else
+    git ls-files -co --exclude-standard -z | xargs -0 tar -cf - | tar -xf - -C "$work/stage"
+fi
+(cd "$work/stage" && find . -type f | sed 's|^\./||' | sort) >"$work/files"
+while IFS= read -r f; do
+    if ! cmp -s "$work/stage/$f" "$work/src/$f"; then
+        mkdir -p "$(dirname "$work/src/$f")" && cp "$work/stage/$f" "$work/src/$f"
+    fi
+done <"$work/files"
+(cd "$work/src" && find . -type f | sed 's|^\./||' | sort | comm -23 - "$work/files" | xargs -r rm -f)
 build() { cmake --build "$work/build" -j "$jobs" >"$work/build.log" 2>&1; }
 suite() {
     # format_check reads sources, not behaviour; a planted fault may hang, hence the timeout.
@@ -270,7 +286,7 @@ for i in "${selected[@]}"; do
         else
             killed=$((killed + 1))
             by=$(grep -m1 -o 'Test *#[0-9]*: [^ ]*' "$work/test.log" | sed 's/.*: //' || true)
-            echo "killed (by ${by:-the build's tests}): $label"
+            echo "killed (by ${by:-a test}): $label"
         fi
     fi
     cp "$work/original" "$f"  # a fresh time stamp, so the next build recompiles it
@@ -280,3 +296,5 @@ echo
 if [[ ${#survivors[@]} -gt 0 ]]; then printf 'survived: %s\n' "${survivors[@]}"; fi
 if [[ ${#unusable[@]} -gt 0 ]]; then printf 'not run: %s\n' "${unusable[@]}"; fi
 echo "$killed/$total mutants killed"
+exit
+}
