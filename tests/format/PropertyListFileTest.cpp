@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "format/CFArray.h"
@@ -15,173 +13,119 @@
 #include "format/CFNumber.h"
 #include "format/CFString.h"
 #include "format/PropertyListFile.h"
+#include "tests/support/NoValueLeaks.h"
 
+namespace marvex::test {
 namespace {
 
-class PlistFile : public ::testing::Test {
+class PlistFile : public NoValueLeaks {
 protected:
-    void SetUp() override {
-        mLiveBefore = marvex::LiveValueCount();
-        char dir[] = "/tmp/marvex-plist-XXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        mDir = dir;
-    }
+    void SetUp() override { ASSERT_NE(::mkdtemp(mDir.data()), nullptr); }
     void TearDown() override {
         std::system(("rm -rf '" + mDir + "'").c_str());
-        EXPECT_EQ(marvex::LiveValueCount(), mLiveBefore) << "leaked values";
+        NoValueLeaks::TearDown();
     }
-    std::string Write(const std::string& name, const std::string& text) {
-        const std::string path = mDir + "/" + name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path;
-    }
-    // Parses text; expects a refusal with a message.
-    static void ExpectRefused(const std::string& text, const char* why) {
-        std::string error;
-        CFPropertyListRef v = marvex::PropertyListFromBytes(text.data(), text.size(), &error);
-        EXPECT_EQ(v, nullptr) << why;
-        EXPECT_FALSE(error.empty()) << why;
-        CFRelease(v);
-    }
-    static void Set(CFMutableDictionaryRef d, const char* key, CFTypeRef value) {
-        CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
-        CFDictionarySetValue(d, k, value);
-        CFRelease(k);
-        CFRelease(value);
-    }
-    static CFMutableDictionaryRef Dict() {
-        return CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                         &kCFTypeDictionaryValueCallBacks);
-    }
-
-    std::string mDir;
-
-private:
-    long mLiveBefore = 0;
+    std::string Path(const std::string& name) const { return mDir + "/" + name; }
+    std::string mDir = "/tmp/marvex-plist-XXXXXX";
 };
 
-const void* Get(CFTypeRef dict, const char* key) {
+void Set(CFMutableDictionaryRef d, const char* key, CFTypeRef value) {
     CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
-    const void* v = CFDictionaryGetValue(static_cast<CFDictionaryRef>(dict), k);
+    CFDictionarySetValue(d, k, value);
     CFRelease(k);
-    return v;
+    CFRelease(value);
 }
 
-}  // namespace
+CFMutableDictionaryRef Dict() {
+    return CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
+                                     &kCFTypeDictionaryValueCallBacks);
+}
 
-TEST_F(PlistFile, NestedClassInfoRoundTrips) {
-    // The shape a saved unit state takes: integers, a float, data, strings, nested names.
+TEST_F(PlistFile, ClassInfoShapedValuesRoundTripWithTheirKinds) {
     CFMutableDictionaryRef root = Dict();
-    SInt32 version = 0, type = 0x61756678, negative = -1;
-    Float32 load = 0.1f;
+    const SInt32 negative = -1;
+    const Float32 load = 0.1f;
     const UInt8 blob[] = {0, 0, 0, 0, 0, 0, 0, 8, 0x40, 0x00, 0x00, 0x00, 0xFF};
-    Set(root, "version", CFNumberCreate(nullptr, kCFNumberSInt32Type, &version));
-    Set(root, "type", CFNumberCreate(nullptr, kCFNumberSInt32Type, &type));
     Set(root, "part", CFNumberCreate(nullptr, kCFNumberSInt32Type, &negative));
     Set(root, "cpu-load", CFNumberCreate(nullptr, kCFNumberFloatType, &load));
     Set(root, "data", CFDataCreate(nullptr, blob, sizeof blob));
-    Set(root, "name",
-        CFStringCreateWithCString(nullptr, "Stimmung <&> \xC3\xA9", kCFStringEncodingUTF8));
+    Set(root, "name", CFStringCreateWithCString(nullptr, "<&> \xC3\xA9", kCFStringEncodingUTF8));
     CFMutableDictionaryRef names = Dict();
-    CFMutableDictionaryRef output = Dict();
-    Set(output, "0", CFStringCreateWithCString(nullptr, "Left", kCFStringEncodingUTF8));
-    Set(names, "2", output);
+    Set(names, "0", CFStringCreateWithCString(nullptr, "Left", kCFStringEncodingUTF8));
     Set(root, "element-name", names);
     CFMutableArrayRef list = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
     CFArrayAppendValue(list, kCFBooleanTrue);
     Set(root, "flags", list);
 
-    const std::string path = mDir + "/state.plist";
+    const std::string path = Path("state.plist");
     std::string error;
-    ASSERT_TRUE(marvex::WritePropertyListFile(path.c_str(), root, &error)) << error;
-    CFPropertyListRef back = marvex::ReadPropertyListFile(path.c_str(), &error);
+    ASSERT_TRUE(WritePropertyListFile(path.c_str(), root, &error)) << error;
+    CFPropertyListRef back = ReadPropertyListFile(path.c_str(), &error);
     ASSERT_NE(back, nullptr) << error;
     EXPECT_TRUE(CFEqual(back, root));
-
-    // Integers come back as integers, the float as a float with its exact 32-bit value.
-    auto number = [&](const char* key) { return static_cast<CFNumberRef>(Get(back, key)); };
-    EXPECT_FALSE(CFNumberIsFloatType(number("type")));
-    SInt32 i = 0;
-    EXPECT_TRUE(CFNumberGetValue(number("part"), kCFNumberSInt32Type, &i));
-    EXPECT_EQ(i, -1);
-    EXPECT_TRUE(CFNumberIsFloatType(number("cpu-load")));
-    Float32 f = 0;
-    EXPECT_TRUE(CFNumberGetValue(number("cpu-load"), kCFNumberFloatType, &f));
-    EXPECT_EQ(f, 0.1f);
-    auto data = static_cast<CFDataRef>(Get(back, "data"));
-    ASSERT_EQ(CFDataGetLength(data), CFIndex(sizeof blob));
-    EXPECT_EQ(std::memcmp(CFDataGetBytePtr(data), blob, sizeof blob), 0);
-
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    EXPECT_EQ(text.str().find("DOCTYPE"), std::string::npos);
+    auto number = [&](CFStringRef key) {
+        return static_cast<CFNumberRef>(CFDictionaryGetValue((CFDictionaryRef)back, key));
+    };
+    EXPECT_FALSE(CFNumberIsFloatType(number(CFSTR("part"))));
+    EXPECT_TRUE(CFNumberIsFloatType(number(CFSTR("cpu-load"))));
+    std::string text((std::istreambuf_iterator<char>(std::ifstream(path).rdbuf())), {});
+    EXPECT_EQ(text.find("DOCTYPE"), std::string::npos);
     CFRelease(back);
     CFRelease(root);
 }
 
-TEST_F(PlistFile, MalformedAndHostileInputIsRefused) {
-    ExpectRefused("", "empty");
-    ExpectRefused("not a property list at all", "garbage");
-    ExpectRefused("<plist version=\"1.0\"><dict><key>a</key></plist>", "truncated");
-    ExpectRefused("<plist><dict><key>a</key><integer>1</integer>", "unterminated");
-    ExpectRefused("bplist00\x01\x02\x03", "binary");
-    ExpectRefused("<plist><date>2026-01-01T00:00:00Z</date></plist>", "unsupported type");
-    ExpectRefused("<plist><string>\xC3(</string></plist>", "invalid UTF-8");
-
-    std::string deep = "<plist>";
-    for (int i = 0; i < 100000; ++i) deep += "<array>";
-    ExpectRefused(deep, "deep nesting");
-    std::string closedDeep = "<plist>";
-    for (int i = 0; i < 100; ++i) closedDeep += "<array>";
-    for (int i = 0; i < 100; ++i) closedDeep += "</array>";
-    ExpectRefused(closedDeep + "</plist>", "well-formed but deeper than the limit");
+TEST_F(PlistFile, MalformedAndHostileInputIsRefusedWithAMessage) {
+    auto nested = [](int depth, bool closed) {
+        std::string text = "<plist>";
+        for (int i = 0; i < depth; ++i) text += "<array>";
+        for (int i = 0; closed && i < depth; ++i) text += "</array>";
+        return text + (closed ? "</plist>" : "");
+    };
+    const std::string refused[] = {
+        "",
+        "not a property list at all",
+        "<plist><dict><key>a</key><integer>1</integer>",
+        "bplist00\x01\x02\x03",
+        "<plist><date>2026-01-01T00:00:00Z</date></plist>",
+        "<plist><string>\xC3(</string></plist>",
+        std::string("<plist><string>a\0b</string></plist>", 36),
+        nested(100000, false),
+        nested(kMaxPropertyListDepth + 1, true),
+        std::string(kMaxPropertyListFileBytes + 1, ' '),
+    };
+    for (const std::string& text : refused) {
+        std::string error;
+        EXPECT_EQ(PropertyListFromBytes(text.data(), text.size(), &error), nullptr)
+            << text.substr(0, 60);
+        EXPECT_FALSE(error.empty()) << text.substr(0, 60);
+    }
+    std::string empties = "<plist><array>";
+    for (int i = 0; i < 2 * kMaxPropertyListDepth; ++i) empties += "<dict/>";
+    for (const std::string& text : {nested(kMaxPropertyListDepth, true), empties + "</array></plist>"}) {
+        CFPropertyListRef accepted = PropertyListFromBytes(text.data(), text.size(), nullptr);
+        EXPECT_NE(accepted, nullptr) << text.substr(0, 60);
+        CFRelease(accepted);
+    }
 }
 
-TEST_F(PlistFile, FileErrorsNameTheFile) {
+TEST_F(PlistFile, FileErrorsNameTheFileAndLeaveNothingBehind) {
     std::string error;
-    const std::string missing = mDir + "/missing.plist";
-    EXPECT_EQ(marvex::ReadPropertyListFile(missing.c_str(), &error), nullptr);
+    const std::string missing = Path("missing.plist"), bad = Path("bad.plist");
+    EXPECT_EQ(ReadPropertyListFile(missing.c_str(), &error), nullptr);
     EXPECT_NE(error.find("missing.plist"), std::string::npos);
-
-    EXPECT_EQ(marvex::ReadPropertyListFile(mDir.c_str(), &error), nullptr);  // a directory
-
-    const std::string bad = Write("bad.plist", "<plist><dict><key>x</key>");
-    EXPECT_EQ(marvex::ReadPropertyListFile(bad.c_str(), &error), nullptr);
+    EXPECT_EQ(ReadPropertyListFile(mDir.c_str(), &error), nullptr);
+    std::ofstream(bad) << "<plist><dict><key>x</key>";
+    EXPECT_EQ(ReadPropertyListFile(bad.c_str(), &error), nullptr);
     EXPECT_NE(error.find("bad.plist"), std::string::npos);
 
-    // Writing a value that has no file form fails without leaving a file behind.
     static int raw;
     const void* items[] = {&raw};
     CFArrayRef pointers = CFArrayCreate(nullptr, items, 1, nullptr);
-    const std::string out = mDir + "/out.plist";
-    EXPECT_FALSE(marvex::WritePropertyListFile(out.c_str(), pointers, &error));
+    const std::string out = Path("out.plist");
+    EXPECT_FALSE(WritePropertyListFile(out.c_str(), pointers, &error));
     EXPECT_NE(::access(out.c_str(), F_OK), 0);
     CFRelease(pointers);
 }
 
-TEST_F(PlistFile, InfoFileWrittenByHandParses) {
-    const std::string path = Write("Info.plist", R"(<?xml version="1.0" encoding="UTF-8"?>
-<plist version="1.0">
-<dict>
-  <key>identifier</key><string>com.quillmoor.Marvex</string>
-  <key>components</key>
-  <array><dict><key>version</key><integer>66816</integer><key>ratio</key><real>0.5</real>
-  <key>on</key><false/><key>empty</key><dict/></dict></array>
-</dict>
-</plist>
-)");
-    std::string error;
-    CFPropertyListRef v = marvex::ReadPropertyListFile(path.c_str(), &error);
-    ASSERT_NE(v, nullptr) << error;
-    auto components = static_cast<CFArrayRef>(Get(v, "components"));
-    ASSERT_EQ(CFArrayGetCount(components), 1);
-    const void* c = CFArrayGetValueAtIndex(components, 0);
-    SInt32 version = 0;
-    EXPECT_TRUE(CFNumberGetValue(static_cast<CFNumberRef>(Get(c, "version")), kCFNumberSInt32Type,
-                                 &version));
-    EXPECT_EQ(version, 0x10500);
-    EXPECT_TRUE(CFNumberIsFloatType(static_cast<CFNumberRef>(Get(c, "ratio"))));
-    EXPECT_EQ(Get(c, "on"), kCFBooleanFalse);
-    EXPECT_EQ(CFDictionaryGetCount(static_cast<CFDictionaryRef>(Get(c, "empty"))), 0);
-    CFRelease(v);
-}
+}  // namespace
+}  // namespace marvex::test

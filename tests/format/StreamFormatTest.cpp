@@ -1,7 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
-#include <limits>
+#include <functional>
 
 #include "format/CAStreamBasicDescription.h"
 
@@ -14,153 +15,63 @@ CAStreamBasicDescription Canonical(UInt32 channels, bool interleaved, Float64 ra
     return d;
 }
 
-CAStreamBasicDescription Integer8(UInt32 flags) {
-    CAStreamBasicDescription d;
-    d.mSampleRate = 8000;
-    d.mFormatID = kAudioFormatLinearPCM;
-    d.mFormatFlags = flags;
-    d.mBytesPerPacket = d.mBytesPerFrame = 1;
-    d.mFramesPerPacket = 1;
-    d.mChannelsPerFrame = 1;
-    d.mBitsPerChannel = 8;
-    return d;
-}
-
-}  // namespace
-
 TEST(StreamFormat, CanonicalLayoutInterleavedAndNot) {
     CAStreamBasicDescription d;
     d.mReserved = 7;
     d.SetCanonical(2, true);
-    EXPECT_EQ(d.mFormatID, 0x6C70636Du);
-    EXPECT_EQ(d.mFormatFlags, 9u);
-    EXPECT_EQ(d.mBytesPerPacket, 8u);
-    EXPECT_EQ(d.mBytesPerFrame, 8u);
-    EXPECT_EQ(d.mFramesPerPacket, 1u);
-    EXPECT_EQ(d.mChannelsPerFrame, 2u);
-    EXPECT_EQ(d.mBitsPerChannel, 32u);
-    EXPECT_EQ(d.mSampleRate, 0.0);  // untouched
-    EXPECT_EQ(d.mReserved, 7u);     // untouched
-    EXPECT_TRUE(d.IsInterleaved());
+    EXPECT_EQ((std::array{d.mFormatID, d.mFormatFlags, d.mBytesPerPacket, d.mBytesPerFrame,
+                          d.mFramesPerPacket, d.mBitsPerChannel, d.mReserved}),
+              (std::array<UInt32, 7>{0x6C70636D, 9, 8, 8, 1, 32, 7}));
     EXPECT_EQ(d.NumberChannelStreams(), 1u);
-    EXPECT_EQ(d.NumberInterleavedChannels(), 2u);
-
     d.SetCanonical(2, false);
-    EXPECT_EQ(d.mFormatFlags, 0x29u);
-    EXPECT_EQ(d.mBytesPerPacket, 4u);
-    EXPECT_EQ(d.mBytesPerFrame, 4u);
-    EXPECT_FALSE(d.IsInterleaved());
-    EXPECT_EQ(d.NumberChannelStreams(), 2u);
-    EXPECT_EQ(d.NumberInterleavedChannels(), 1u);
-}
-
-TEST(StreamFormat, NonPcmIsAlwaysInterleaved) {
-    CAStreamBasicDescription d;
+    EXPECT_EQ((std::array{d.mFormatFlags, d.mBytesPerFrame, d.NumberChannelStreams()}),
+              (std::array<UInt32, 3>{0x29, 4, 2}));
     d.mFormatID = marvex::FourCC("aac ");
-    d.mFormatFlags = kAudioFormatFlagIsNonInterleaved;
-    d.mChannelsPerFrame = 6;
-    EXPECT_FALSE(d.IsPCM());
-    EXPECT_TRUE(d.IsInterleaved());
-    EXPECT_EQ(d.NumberChannelStreams(), 1u);
-    EXPECT_EQ(d.NumberInterleavedChannels(), 6u);
-    EXPECT_EQ(d.NumberChannels(), 6u);
+    EXPECT_EQ(d.NumberChannelStreams(), 1u) << "only linear PCM is split into streams";
 }
 
-TEST(StreamFormat, ZeroFieldsAreWildcards) {
-    const CAStreamBasicDescription any;
-    const auto stereo = Canonical(2, false);
-    EXPECT_TRUE(any == stereo);
-    EXPECT_TRUE(stereo == any);
-
-    auto rateless = stereo;
-    rateless.mSampleRate = 0.0;
-    EXPECT_TRUE(rateless == stereo);
-
-    auto noChannels = stereo;
-    noChannels.mChannelsPerFrame = 0;
-    EXPECT_TRUE(noChannels == Canonical(5, false));
-
-    auto reserved = stereo;
-    reserved.mReserved = 99;
-    EXPECT_TRUE(reserved == stereo);  // never compared
-}
-
-TEST(StreamFormat, EveryNonWildcardFieldIsCompared) {
-    const auto base = Canonical(2, true);
-    EXPECT_FALSE(base == Canonical(2, true, 48000.0));
-    EXPECT_FALSE(base == Canonical(1, true));
-    EXPECT_FALSE(base == Canonical(2, false));  // stereo: interleaving matters
-
-    UInt32 AudioStreamBasicDescription::*fields[] = {
-        &AudioStreamBasicDescription::mFormatID,
-        &AudioStreamBasicDescription::mBytesPerPacket,
-        &AudioStreamBasicDescription::mFramesPerPacket,
-        &AudioStreamBasicDescription::mBytesPerFrame,
-        &AudioStreamBasicDescription::mChannelsPerFrame,
-        &AudioStreamBasicDescription::mBitsPerChannel,
+// Zero fields are wildcards on either side; every other field is compared, with the flag
+// differences that mean nothing for the layout ignored.
+TEST(StreamFormat, MatchesFieldByFieldWithWildcardsAndHarmlessFlags) {
+    using Change = std::function<void(CAStreamBasicDescription&)>;
+    const auto flags = [](UInt32 add, UInt32 remove = 0) -> Change {
+        return [=](CAStreamBasicDescription& d) { d.mFormatFlags = (d.mFormatFlags | add) & ~remove; };
     };
-    for (auto field : fields) {
+    const struct {
+        UInt32 channels;
+        Change change;
+        bool matches;
+    } rows[] = {
+        {2, [](auto& d) { d = CAStreamBasicDescription(); }, true},
+        {2, [](auto& d) { d.mSampleRate = 0; }, true},
+        {2, [](auto& d) { d.mReserved = 99; }, true},
+        {2, [](auto& d) { d.mSampleRate = 48000; }, false},
+        {2, [](auto& d) { d.mSampleRate = NAN; }, false},
+        {2, [](auto& d) { d.mChannelsPerFrame = 3; }, false},
+        {2, [](auto& d) { d.mBytesPerFrame += 1; }, false},
+        {2, [](auto& d) { d.mBytesPerPacket += 1; }, false},
+        {2, [](auto& d) { d.mFramesPerPacket += 1; }, false},
+        {2, [](auto& d) { d.mBitsPerChannel += 1; }, false},
+        {2, [](auto& d) { d.mFormatID += 1; }, false},
+        {2, flags(kAudioFormatFlagIsAlignedHigh), true},
+        {2, flags(kAudioFormatFlagIsSignedInteger | kAudioFormatFlagsAreAllClear), true},
+        {2, flags(kAudioFormatFlagIsNonInterleaved), false},
+        {1, flags(kAudioFormatFlagIsNonInterleaved), true},
+        {2, flags(kAudioFormatFlagIsBigEndian), false},
+    };
+    for (const auto& row : rows) {
+        const auto base = Canonical(row.channels, true);
         auto other = base;
-        other.*field += 1;
-        EXPECT_FALSE(base == other);
+        row.change(other);
+        EXPECT_EQ(base == other, row.matches) << &row - rows;
+        EXPECT_EQ(other == base, row.matches) << &row - rows;
     }
-}
-
-TEST(StreamFormat, NaNRateMatchesNothingButIsNotAWildcard) {
-    auto nanRate = Canonical(1, true, std::numeric_limits<Float64>::quiet_NaN());
-    EXPECT_FALSE(nanRate == Canonical(1, true));
-    EXPECT_FALSE(nanRate == nanRate);
-    EXPECT_TRUE(nanRate == Canonical(1, true, 0.0));  // the other side is the wildcard
-    EXPECT_FALSE(fiszero(std::nan("")));
-    EXPECT_TRUE(fiszero(-0.0));
-    const Float64 a = 0.1, next = std::nextafter(0.1, 1.0);
-    EXPECT_TRUE(fnotequal(a, next));  // no tolerance: one ulp apart is different
-    EXPECT_FALSE(fnotequal(a, a));
-}
-
-TEST(StreamFormat, FlagEquivalences) {
-    // Aligned-high means nothing once both sides are packed...
-    auto packed = Canonical(2, true);
-    auto packedHigh = packed;
-    packedHigh.mFormatFlags |= kAudioFormatFlagIsAlignedHigh;
-    EXPECT_TRUE(packed == packedHigh);
-    // ...but it does when one side is not packed.
-    auto loose = packedHigh;
+    auto loose = Canonical(2, true);
     loose.mFormatFlags &= ~UInt32(kAudioFormatFlagIsPacked);
-    auto looseLow = loose;
-    looseLow.mFormatFlags &= ~UInt32(kAudioFormatFlagIsAlignedHigh);
-    EXPECT_FALSE(loose == looseLow);
-
-    // Mono is the same buffer either way; stereo is not.
-    EXPECT_TRUE(Canonical(1, true) == [] {
-        auto d = Canonical(1, true);
-        d.mFormatFlags |= kAudioFormatFlagIsNonInterleaved;
-        return d;
-    }());
-
-    // One byte has no byte order when packed.
-    EXPECT_TRUE(Integer8(kAudioFormatFlagIsPacked) ==
-                Integer8(kAudioFormatFlagIsPacked | kAudioFormatFlagIsBigEndian));
-    auto wide = Integer8(kAudioFormatFlagIsPacked);
-    auto wideBig = Integer8(kAudioFormatFlagIsPacked | kAudioFormatFlagIsBigEndian);
-    wide.mBitsPerChannel = wideBig.mBitsPerChannel = 16;
-    EXPECT_FALSE(wide == wideBig);
-    EXPECT_FALSE(Integer8(kAudioFormatFlagIsSignedInteger) ==
-                 Integer8(kAudioFormatFlagIsSignedInteger | kAudioFormatFlagIsBigEndian));
-
-    // Floats are signed; the all-clear marker is ignored.
-    auto signedFloat = Canonical(2, true);
-    signedFloat.mFormatFlags |= kAudioFormatFlagIsSignedInteger | kAudioFormatFlagsAreAllClear;
-    EXPECT_TRUE(signedFloat == Canonical(2, true));
+    auto looseHigh = loose;
+    looseHigh.mFormatFlags |= kAudioFormatFlagIsAlignedHigh;
+    EXPECT_FALSE(loose == looseHigh) << "alignment matters once a side is not packed";
+    EXPECT_TRUE(fnotequal(0.1, std::nextafter(0.1, 1.0))) << "rates compare without tolerance";
 }
 
-TEST(StreamFormat, ForeignFormatFlagsCompareExactly) {
-    CAStreamBasicDescription x, y;
-    x.mFormatID = y.mFormatID = marvex::FourCC("ima4");
-    x.mFormatFlags = kAudioFormatFlagIsPacked;
-    y.mFormatFlags = kAudioFormatFlagIsPacked | kAudioFormatFlagIsAlignedHigh;
-    EXPECT_FALSE(x == y);
-    EXPECT_FALSE(MatchFormatFlags(x, y));
-    y.mFormatFlags = 0;
-    EXPECT_TRUE(MatchFormatFlags(x, y));
-}
+}  // namespace

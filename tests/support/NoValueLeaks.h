@@ -1,0 +1,24 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "format/CFBase.h"
+
+namespace marvex::test {
+
+inline void ReleaseAll(std::initializer_list<CFTypeRef> values) {
+    for (CFTypeRef v : values) CFRelease(v);
+}
+
+// A fixture for tests that make property-list values: each must give back what it made.
+class NoValueLeaks : public ::testing::Test {
+protected:
+    void TearDown() override { EXPECT_EQ(LiveValueCount(), mLiveBefore) << "values leaked"; }
+
+private:
+    long mLiveBefore = LiveValueCount();
+};
+
+}  // namespace marvex::test
