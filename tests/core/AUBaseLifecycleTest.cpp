@@ -11,21 +11,10 @@ using marvex::test::Notifications;
 using marvex::test::PassThroughUnit;
 using marvex::test::StatusOf;
 
-// Marks elements made by the subclass, so a test can tell whose CreateElement ran.
-class MarkedElement : public AUElement {
-public:
-    using AUElement::AUElement;
-};
-
 class LifecycleUnit : public PassThroughUnit {
 public:
     using PassThroughUnit::PassThroughUnit;
 
-    AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement element) override {
-        if (scope == kAudioUnitScope_Global || scope == kAudioUnitScope_Group)
-            return new MarkedElement(this);
-        return AUBase::CreateElement(scope, element);
-    }
     OSStatus Initialize() override {
         ++initializeCalls;
         return initializeResult;
@@ -36,50 +25,6 @@ public:
     int cleanupCalls = 0;
     OSStatus initializeResult = noErr;
 };
-
-TEST(AUBaseLifecycle, GlobalElementIsTheBasesAndTheRestComeWithPostConstructor) {
-    LifecycleUnit unit(nullptr, 1, 1, 2, 0);
-    AUElement* global = unit.Globals();
-    ASSERT_NE(global, nullptr);
-    EXPECT_EQ(dynamic_cast<MarkedElement*>(global), nullptr)
-        << "the global element must be the base's, whatever the subclass makes";
-    EXPECT_EQ(unit.GetElement(kAudioUnitScope_Input, 0), nullptr);
-    EXPECT_EQ(StatusOf([&] { unit.GetInput(0); }), kAudioUnitErr_InvalidElement);
-
-    unit.PostConstructor();
-    unit.PostConstructor();  // idempotent
-    EXPECT_EQ(unit.Inputs().GetNumberOfElements(), 1u);
-    EXPECT_EQ(unit.Outputs().GetNumberOfElements(), 1u);
-    EXPECT_NE(dynamic_cast<AUInputElement*>(unit.GetElement(kAudioUnitScope_Input, 0)), nullptr);
-    EXPECT_NE(dynamic_cast<AUOutputElement*>(unit.GetElement(kAudioUnitScope_Output, 0)), nullptr);
-    ASSERT_EQ(unit.Groups().GetNumberOfElements(), 2u);
-    EXPECT_NE(dynamic_cast<MarkedElement*>(unit.GetElement(kAudioUnitScope_Group, 1)), nullptr);
-}
-
-TEST(AUBaseLifecycle, LookupsThrowTheirStatusesAndHasInputNever) {
-    PassThroughUnit unit;
-    unit.PostConstructor();
-    EXPECT_EQ(StatusOf([&] { unit.GetScope(5); }), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(StatusOf([&] { unit.CreateElement(5, 0); }), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(unit.GetElement(kAudioUnitScope_Output, 1), nullptr);
-    EXPECT_EQ(StatusOf([&] { unit.SafeGetElement(kAudioUnitScope_Output, 1); }),
-              kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(StatusOf([&] { unit.GetIOElement(kAudioUnitScope_Global, 0); }),
-              kAudioUnitErr_InvalidElement);
-
-    EXPECT_EQ(StatusOf([&] { unit.SetNumberOfElements(kAudioUnitScope_Global, 2); }),
-              kAudioUnitErr_InvalidScope);
-    AUElement* global = unit.Globals();
-    unit.SetNumberOfElements(kAudioUnitScope_Global, 1);
-    EXPECT_EQ(unit.Globals(), global);
-    unit.SetNumberOfElements(kAudioUnitScope_Input, 3);
-    EXPECT_NE(dynamic_cast<AUInputElement*>(unit.GetElement(kAudioUnitScope_Input, 2)), nullptr);
-
-    EXPECT_FALSE(unit.HasInput(0));
-    EXPECT_FALSE(unit.HasInput(9));  // no exception for a missing input
-    unit.GetInput(0)->SetInputCallback(marvex::test::RampInput, nullptr);
-    EXPECT_TRUE(unit.HasInput(0));
-}
 
 TEST(AUBaseLifecycle, InitializeAndCleanupRunTheirHooksOncePerChange) {
     LifecycleUnit unit;

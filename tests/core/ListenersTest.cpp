@@ -99,20 +99,4 @@ TEST_F(ListenersTest, ListenersMayChangeTheListWhileItIsWalked) {
     EXPECT_EQ(Changed({20}), (Names{"e", "d"}));
 }
 
-TEST_F(ListenersTest, NestedChangesAndRemovalsInsideThemKeepTheOuterWalkIntact) {
-    Listener a = Make("a"), b = Make("b"), inner = Make("inner");
-    bool once = true;
-    a.act = [&](AudioUnitPropertyID) {
-        if (std::exchange(once, false)) unit.PropertyChanged(31, 0, 0);
-    };
-    // Removes the outer walk's next listener.
-    inner.act = [&](AudioUnitPropertyID) { unit.RemovePropertyListener(30, Proc, &b, true); };
-    unit.AddPropertyListener(30, Proc, &a);
-    unit.AddPropertyListener(30, Proc, &b);
-    unit.AddPropertyListener(31, Proc, &inner);
-
-    EXPECT_EQ(Changed({30}), (Names{"a", "inner"}));
-    EXPECT_EQ(Changed({30, 31}), (Names{"a", "inner"}));
-}
-
 }  // namespace

@@ -98,27 +98,6 @@ void PrintTo(const Cut& c, std::ostream* os) {
     *os << "(" << c.start << ", " << c.frames << ")";
 }
 
-TEST(ParameterAccess, GetAndSetByScopeWithGroupHooksAndThrownLookups) {
-    PassThroughUnit unit;
-    unit.PostConstructor();
-    AudioUnitParameterValue value = 0;
-    EXPECT_EQ(unit.SetParameter(kGain, kAudioUnitScope_Global, 0, 0.25f, 0), noErr);
-    EXPECT_EQ(unit.GetParameter(kGain, kAudioUnitScope_Global, 0, value), noErr);
-    EXPECT_EQ(value, 0.25f);
-    value = 42.0f;
-    EXPECT_EQ(unit.GetParameter(kGain, kAudioUnitScope_Group, 0, value),
-              kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(value, 42.0f) << "a refused group read leaves the output alone";
-    EXPECT_EQ(unit.SetParameter(kGain, kAudioUnitScope_Group, 0, 1.0f, 0),
-              kAudioUnitErr_InvalidScope);
-
-    EXPECT_EQ(StatusOf([&] { unit.GetParameter(kGain, 5, 0, value); }), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(StatusOf([&] { unit.SetParameter(kGain, kAudioUnitScope_Input, 1, 0, 0); }),
-              kAudioUnitErr_InvalidElement);
-    EXPECT_EQ(StatusOf([&] { unit.GetParameter(99, kAudioUnitScope_Global, 0, value); }),
-              kAudioUnitErr_InvalidParameter);
-}
-
 TEST(ParameterScheduling, ScheduleAppliesImmediatesAndKeepsEveryEvent) {
     PassThroughUnit unit;
     unit.PostConstructor();
@@ -191,32 +170,6 @@ TEST(ParameterScheduling, EachEventReachesItsElementOnlyInTheSlicesWhereItHolds)
     ASSERT_EQ(two.slices.size(), 2u);
     EXPECT_EQ(two.slices[0].value, 1.0f);
     EXPECT_EQ(two.slices[1].value, 2.0f) << "an event at the end is not applied while slicing";
-}
-
-TEST(ParameterScheduling, MissingElementsAreSkippedAndBadScopesThrow) {
-    SliceRecorder unit;
-    EXPECT_EQ(unit.Slice512({Immediate(0, 1.0f, kGain, kAudioUnitScope_Input, 5),
-                             Immediate(0, 1.0f, kGain, kAudioUnitScope_Group, 0)}),
-              noErr);
-    EXPECT_EQ(unit.slices.size(), 1u);
-
-    SliceRecorder bad;
-    // The bad ramp holds only in the second slice: the first is processed before the throw.
-    EXPECT_EQ(StatusOf([&] { bad.Slice512({Ramp(100, 10, 0, 1, kGain, 5)}); }),
-              kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(Cuts(bad.slices), (std::vector<Cut>{{0, 100}}));
-}
-
-TEST(ParameterScheduling, ZeroFramesProcessNothingAndASliceErrorStopsTheRest) {
-    SliceRecorder unit;
-    EXPECT_EQ(unit.Slice512({Immediate(100, 1.0f)}, 0), noErr);
-    EXPECT_TRUE(unit.slices.empty());
-
-    SliceRecorder failing;
-    failing.failAtSlice = 2;
-    EXPECT_EQ(failing.Slice512({Immediate(100, 1.0f), Immediate(300, 1.0f)}),
-              kAudioUnitErr_NoConnection);
-    EXPECT_EQ(Cuts(failing.slices), (std::vector<Cut>{{0, 100}, {100, 200}}));
 }
 
 }  // namespace

@@ -202,67 +202,6 @@ TEST(RenderPipeline, RendersOncePerTimeStampUntilReset) {
     EXPECT_EQ(rig.unit.renders, renders + 2);
 }
 
-TEST(RenderPipeline, NotificationChangesTakeEffectAtTheNextRender) {
-    Rig rig;
-    Observed late, twice;
-    HostBuffers out(2, kFrames);
-
-    EXPECT_EQ(rig.unit.SetRenderNotification(nullptr, &late), paramErr);
-    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &late), noErr);
-    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &late), noErr);  // same pair: one entry
-    EXPECT_EQ(rig.unit.SetRenderNotification(Notify, &twice), noErr);
-    EXPECT_TRUE(late.pre.empty());
-
-    rig.unit.flagsToAdd = 0x40;
-    EXPECT_EQ(rig.Render(1, 0, kFrames, out.get(), 0x1), noErr);
-    ASSERT_EQ(late.pre.size(), 1u);
-    ASSERT_EQ(late.post.size(), 1u);
-    EXPECT_EQ(late.pre[0], 0x1u | kAudioUnitRenderAction_PreRender);
-    EXPECT_EQ(late.post[0], 0x41u | kAudioUnitRenderAction_PostRender)
-        << "post-render flags start from the caller's word as the render left it";
-    EXPECT_EQ(twice.pre.size(), 1u);
-
-    // Earlier callbacks' changes to the local word are seen by later ones only.
-    rig.seen.mark = 0x1000;
-    AudioUnitRenderActionFlags callerFlags = 0;
-    rig.unit.flagsToAdd = 0;
-    EXPECT_EQ(rig.unit.DoRender(callerFlags, TimeStamp(2), 0, kFrames, out.get()), noErr);
-    EXPECT_EQ(late.pre.back() & 0x1000u, 0x1000u);
-    EXPECT_EQ(callerFlags & 0x1000u, 0u);
-
-    EXPECT_EQ(rig.unit.RemoveRenderNotification(Notify, &late), noErr);
-    EXPECT_EQ(rig.unit.RemoveRenderNotification(Notify, &out), noErr);  // not registered
-    EXPECT_EQ(rig.Render(3, 0, kFrames, out.get()), noErr);
-    EXPECT_EQ(late.pre.size(), 2u);
-    EXPECT_EQ(twice.pre.size(), 3u);
-}
-
-TEST(RenderPipeline, HandsOverOwnBuffersOrCopiesIntoTheCallers) {
-    {
-        Rig rig;  // null data pointers: the caller reads the unit's buffers
-        HostBuffers out(2, kFrames, false);
-        ASSERT_EQ(rig.Render(100, 0, kFrames, out.get()), noErr);
-        const AudioBufferList& own = rig.unit.GetOutput(0)->GetBufferList();
-        for (UInt32 b = 0; b < 2; ++b) {
-            ASSERT_NE(out.get().mBuffers[b].mData, nullptr);
-            EXPECT_EQ(out.get().mBuffers[b].mData, own.mBuffers[b].mData);
-            EXPECT_EQ(out.get().mBuffers[b].mDataByteSize, kFrames * 4);
-        }
-        EXPECT_EQ(static_cast<const float*>(out.get().mBuffers[1].mData)[5], 1105.0f);
-    }
-    for (UInt32 outputs : {1u, 2u}) {
-        Rig rig(outputs);  // caller's buffers: the samples land there
-        HostBuffers out(2, kFrames);
-        ASSERT_EQ(rig.Render(100, 0, kFrames, out.get()), noErr);
-        EXPECT_EQ(out.samples(0)[0], 100.0f);
-        EXPECT_EQ(out.samples(1)[kFrames - 1], 1611.0f);
-        if (outputs == 1) {
-            // The caller's list was adopted for the render and let go afterwards.
-            EXPECT_EQ(rig.unit.GetOutput(0)->GetAUBufferList().GetPtrState(), 0u);
-        }
-    }
-}
-
 TEST(RenderPipeline, FlushesDenormalsDuringRenderAndRestoresTheModeOnEveryWayOut) {
     Rig rig;
     const std::uint64_t flush = ProcessorModeGuard::FlushBits();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "core/CAAudioChannelLayout.h"
@@ -11,7 +10,6 @@ namespace {
 
 constexpr AudioUnitScope G = kAudioUnitScope_Global, In = kAudioUnitScope_Input,
                          Out = kAudioUnitScope_Output;
-constexpr AudioChannelLayoutTag kStereo = 0x650002, kMono = 0x640001;
 
 TEST(ChannelLayout, CountsChannelsByTagBitmapOrDescriptions) {
     const UInt32 rows[][4] = {// tag, bitmap, descriptions, channels
@@ -94,75 +92,6 @@ TEST(StreamFormat, RequestsAddressTheRightBus) {
     EXPECT_EQ(unit->ChangeStreamFormat(G, 3, Canonical(1), Canonical(4)), noErr);
     EXPECT_EQ(unit->GetStreamFormat(Out, 0).mChannelsPerFrame, 4u);
     EXPECT_EQ(log.events, (Notifications{{kAudioUnitProperty_StreamFormat, G, 3}}));
-}
-
-// An output bus that offers layouts and keeps the one it is given.
-class LayoutOutput : public AUOutputElement {
-public:
-    using AUOutputElement::AUOutputElement;
-    UInt32 GetChannelLayoutTags(AudioChannelLayoutTag* out) override {
-        if (out != nullptr) std::copy(offered.begin(), offered.end(), out);
-        return UInt32(offered.size());
-    }
-    UInt32 GetAudioChannelLayout(AudioChannelLayout*, Boolean& writable) override {
-        writable = true;
-        return UInt32(layout.size());
-    }
-    OSStatus SetAudioChannelLayout(const AudioChannelLayout& in) override {
-        const auto* bytes = reinterpret_cast<const UInt8*>(&in);
-        layout.assign(bytes, bytes + AudioChannelLayoutByteSize(in.mNumberChannelDescriptions));
-        return noErr;
-    }
-    OSStatus RemoveAudioChannelLayout() override { return layout.clear(), noErr; }
-    std::vector<AudioChannelLayoutTag> offered{kStereo};
-    std::vector<UInt8> layout;
-};
-
-class LayoutUnit : public PassThroughUnit {
-public:
-    using PassThroughUnit::PassThroughUnit;
-    AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement element) override {
-        return scope == Out ? new LayoutOutput(this) : AUBase::CreateElement(scope, element);
-    }
-    LayoutOutput& Bus() { return *static_cast<LayoutOutput*>(GetOutput(0)); }
-};
-
-// Sent from an odd address, as a host may.
-OSStatus SetLayout(AUBase& unit, AudioChannelLayoutTag tag, UInt32 bitmap = 0, UInt32 count = 0) {
-    std::vector<UInt8> bytes(AudioChannelLayoutByteSize(count) + 1);
-    const AudioChannelLayout header{tag, bitmap, count, {}};
-    std::memcpy(bytes.data() + 1, &header, 12);
-    return unit.DispatchSetProperty(kAudioUnitProperty_AudioChannelLayout, Out, 0, bytes.data() + 1,
-                                    UInt32(bytes.size() - 1));
-}
-
-TEST(StreamFormat, LayoutsMustMatchTheChannelCountAndAnOfferedTag) {
-    OpenTestUnit<LayoutUnit> unit;
-    ListenerLog log(*unit);
-    EXPECT_EQ(SetLayout(*unit, kMono), kAudioUnitErr_InvalidPropertyValue) << "count first";
-    EXPECT_EQ(SetLayout(*unit, 0x660002), kAudioUnitErr_InvalidPropertyValue) << "not offered";
-    EXPECT_TRUE(unit->Bus().layout.empty());
-    EXPECT_EQ(SetLayout(*unit, kStereo), noErr);
-    UInt32 size = 0;
-    Boolean writable = false;
-    unit->DispatchGetPropertyInfo(kAudioUnitProperty_AudioChannelLayout, Out, 0, size, writable);
-    EXPECT_EQ(size, 12u);
-    EXPECT_TRUE(writable);
-
-    // Offering "use descriptions" accepts any layout of the right count.
-    unit->Bus().offered = {kMono, kAudioChannelLayoutTag_UseChannelDescriptions};
-    EXPECT_EQ(SetLayout(*unit, kAudioChannelLayoutTag_UseChannelBitmap, 0x3), noErr);
-    EXPECT_EQ(SetLayout(*unit, kAudioChannelLayoutTag_UseChannelDescriptions, 0, 2), noErr);
-    EXPECT_EQ(unit->Bus().layout.size(), 52u);
-    EXPECT_EQ(unit->DispatchRemovePropertyValue(kAudioUnitProperty_AudioChannelLayout, Out, 0), 0);
-    EXPECT_TRUE(unit->Bus().layout.empty());
-    EXPECT_EQ(log.events.size(), 4u);
-
-    // Buses that offer nothing refuse every layout of the right count; removing none succeeds.
-    OpenTestUnit<PassThroughUnit> plain;
-    EXPECT_EQ(SetLayout(*plain, kStereo), kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(SetLayout(*plain, kMono), kAudioUnitErr_InvalidPropertyValue);
-    EXPECT_EQ(plain->DispatchRemovePropertyValue(kAudioUnitProperty_AudioChannelLayout, Out, 0), 0);
 }
 
 }  // namespace

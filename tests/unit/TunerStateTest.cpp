@@ -1,14 +1,11 @@
-// The tuner's parameter table and its saved state, as a host reads and keeps them.
+// The tuner's parameter table as a host reads it.
 
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <filesystem>
 
 #include "format/AudioUnitParameterInfo.h"
-#include "format/CFDictionary.h"
 #include "format/CFString.h"
-#include "format/PropertyListFile.h"
 #include "tests/unit/TunerHost.h"
 
 namespace marvex::test {
@@ -70,57 +67,6 @@ TEST(TunerParameters, RefusalsLeaveOnlyTheFlagsWord) {
         EXPECT_EQ(info.flags, 0xC0000000u);
         EXPECT_EQ(info.cfNameString, nullptr);
     }
-    UInt32 size = 0;
-    for (AudioUnitParameterID id : {kParam_Precision, kParam_Note}) {
-        EXPECT_EQ(
-            unit.GetPropertyInfo(kAudioUnitProperty_ParameterValueStrings, 0, id, &size, nullptr),
-            kAudioUnitErr_InvalidProperty);
-    }
-}
-
-TEST(TunerState, PropertyListFileRestoresAFreshUnit) {
-    const long liveBefore = LiveValueCount();
-    const auto file = std::filesystem::path(testing::TempDir()) / "marvex-state.plist";
-    std::vector<float> saved;
-    {
-        AudioUnitHandle unit = OpenTuner();
-        ASSERT_TRUE(unit);
-        ASSERT_EQ(unit.SetParameter(kParam_Pitch, kAudioUnitScope_Global, 0, 432.0f), noErr);
-        ASSERT_EQ(unit.SetParameter(kParam_Precision, kAudioUnitScope_Global, 0, 4.0f), noErr);
-        ASSERT_EQ(unit.SetParameter(kParam_Deviation, kAudioUnitScope_Global, 0, -0.125f), noErr);
-        for (AudioUnitParameterID id = 0; id < kNumberOfParameters; ++id)
-            saved.push_back(Parameter(unit, id));
-        CFPropertyListRef state = nullptr;
-        ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_ClassInfo, 0, 0, state), noErr);
-        std::string error;
-        ASSERT_TRUE(WritePropertyListFile(file.c_str(), state, &error)) << error;
-        CFRelease(state);
-    }
-    std::string error;
-    CFPropertyListRef fromFile = ReadPropertyListFile(file.c_str(), &error);
-    ASSERT_NE(fromFile, nullptr) << error;
-    std::filesystem::remove(file);
-
-    AudioUnitHandle fresh = OpenTuner();
-    ASSERT_TRUE(fresh);
-    ASSERT_EQ(fresh.SetProperty(kAudioUnitProperty_ClassInfo, 0, 0, fromFile), noErr);
-    for (AudioUnitParameterID id = 0; id < kNumberOfParameters; ++id)
-        EXPECT_EQ(Parameter(fresh, id), saved[id]) << "parameter " << id;
-    // Saved again, the same blob and name; the tuner has no render quality or CPU load.
-    CFPropertyListRef again = nullptr;
-    ASSERT_EQ(fresh.GetProperty(kAudioUnitProperty_ClassInfo, 0, 0, again), noErr);
-    const auto before = static_cast<CFDictionaryRef>(fromFile);
-    const auto after = static_cast<CFDictionaryRef>(again);
-    EXPECT_TRUE(CFEqual(CFDictionaryGetValue(before, CFSTR("data")),
-                        CFDictionaryGetValue(after, CFSTR("data"))));
-    EXPECT_TRUE(CFEqual(CFDictionaryGetValue(before, CFSTR("name")),
-                        CFDictionaryGetValue(after, CFSTR("name"))));
-    EXPECT_FALSE(CFDictionaryContainsKey(after, CFSTR("render-quality")));
-    EXPECT_FALSE(CFDictionaryContainsKey(after, CFSTR("cpu-load")));
-    CFRelease(again);
-    CFRelease(fromFile);
-    fresh.Close();
-    EXPECT_EQ(LiveValueCount(), liveBefore) << "a property-list value leaked";
 }
 
 }  // namespace
