@@ -1,6 +1,6 @@
 #pragma once
 // Property values as a hostile host writes them: random bytes, but every pointer field holds a
-// harness-owned object or null. Shared by the property and selector fuzz targets.
+// harness-owned object or null.
 
 #include <cstring>
 #include <memory>
