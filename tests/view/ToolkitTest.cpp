@@ -125,15 +125,18 @@ TEST(Path, StrokesInTheCurrentColourAndRemembersIt) {
     Retained<ScriptedView> view(ScriptedView::make(NSMakeRect(0, 0, 10, 10), [] {
         NSColor::colorWithRed(0, 1, 0).set();
         strokeLine({0, NAN}, {5, 5}, 2);  // logged, not drawn, and harmless to what follows
+        strokeLine({0, 5}, {10, 5}, NAN);
         strokeLine({5, 0}, {5, 10}, 2);
         NSColor::whiteColor().set();
         strokeLine({0, 1}, {10, 1}, 2);
     }));
     ASSERT_TRUE(view->display());
     const auto strokes = strokesOf(*view);
-    ASSERT_EQ(strokes.size(), 3u);
-    EXPECT_EQ(strokes[1], line({5, 0}, {5, 10}, 2, NSColor::colorWithRed(0, 1, 0)));
-    EXPECT_EQ(strokes[2], line({0, 1}, {10, 1}, 2, NSColor::whiteColor()));
+    ASSERT_EQ(strokes.size(), 4u);
+    EXPECT_EQ(strokes[2], line({5, 0}, {5, 10}, 2, NSColor::colorWithRed(0, 1, 0)));
+    EXPECT_EQ(strokes[3], line({0, 1}, {10, 1}, 2, NSColor::whiteColor()));
+    EXPECT_EQ(view->pixelAt(2, 5).value().alpha, 0) << "a stroke without a finite width";
+    EXPECT_FALSE(view->pixelAt(10, 0) || view->pixelAt(0, 10)) << "outside the view";
     // y grows upward: the horizontal line at y = 1 covers the two bottom rows.
     EXPECT_EQ(view->pixelAt(5, 8).value().green, 255);
     EXPECT_EQ(view->pixelAt(1, 0).value().red, 255);
