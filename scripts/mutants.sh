@@ -84,16 +84,16 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ host/TuneSegmenter.cpp: cents computed as hundredths of an octave
 - segment.centsOff = 1200.0 * std::log2(
 + segment.centsOff = 100.0 * std::log2(
-@ host/RecordWriter.cpp: NaN written into JSON as a bare token
+@ host/cli/RecordWriter.cpp: NaN written into JSON as a bare token
 - if (!std::isfinite(value)) {
 + if (std::isinf(value)) {
-@ host/RecordWriter.cpp: NaN written into CSV instead of an empty field
+@ host/cli/RecordWriter.cpp: NaN written into CSV instead of an empty field
 - if (std::isfinite(value)) appendNumber(mOut, value);
 + appendNumber(mOut, value);
-@ host/CommandLine.cpp: a block of zero frames accepted
+@ host/cli/CommandLine.cpp: a block of zero frames accepted
 - ->check(CLI::Range(1u, 65536u));
 + ->check(CLI::Range(0u, 65536u));
-@ host/CommandLine.cpp: NaN accepted as a number option
+@ host/cli/CommandLine.cpp: NaN accepted as a number option
 - if (end == text.c_str() || *end != '\0' || !std::isfinite(value))
 + if (end == text.c_str() || *end != '\0')
 @ host/AudioFileReader.cpp: the second channel reads the first channel's samples
