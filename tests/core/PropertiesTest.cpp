@@ -120,7 +120,8 @@ TEST_F(Properties, InfoAnswersEachIdWithItsScopesSizeAndWritability) {
 TEST_F(Properties, TheLastRenderErrorIsReadOnceThenCleared) {
     u().SetRenderError(paramErr);
     std::array<OSStatus, 2> errors{};
-    for (OSStatus& e : errors) u().DispatchGetProperty(kAudioUnitProperty_LastRenderError, G, 0, &e);
+    for (OSStatus& e : errors)
+        u().DispatchGetProperty(kAudioUnitProperty_LastRenderError, G, 0, &e);
     EXPECT_EQ(errors, (std::array<OSStatus, 2>{paramErr, noErr}));
 }
 

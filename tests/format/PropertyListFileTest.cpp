@@ -101,7 +101,8 @@ TEST_F(PlistFile, MalformedAndHostileInputIsRefusedWithAMessage) {
     }
     std::string empties = "<plist><array>";
     for (int i = 0; i < 2 * kMaxPropertyListDepth; ++i) empties += "<dict/>";
-    for (const std::string& text : {nested(kMaxPropertyListDepth, true), empties + "</array></plist>"}) {
+    for (const std::string& text :
+         {nested(kMaxPropertyListDepth, true), empties + "</array></plist>"}) {
         CFPropertyListRef accepted = PropertyListFromBytes(text.data(), text.size(), nullptr);
         EXPECT_NE(accepted, nullptr) << text.substr(0, 60);
         CFRelease(accepted);

@@ -63,10 +63,12 @@ TEST_F(Values, NumbersConvertReportingExactnessAndCompareAcrossKinds) {
     const SInt64 big = SInt64(1) << 40;
     const Float32 two5 = 2.5f, sevenF = -7.0f;
     const Float64 nan = std::nan(""), otherNan = -std::nan("1"), huge = 1e300;
-    CFNumberRef i = Number(kCFNumberSInt32Type, &minusSeven), max = Number(kCFNumberFloat64Type, &big32);
+    CFNumberRef i = Number(kCFNumberSInt32Type, &minusSeven),
+                max = Number(kCFNumberFloat64Type, &big32);
     CFNumberRef f = Number(kCFNumberFloatType, &two5), seven = Number(kCFNumberFloatType, &sevenF);
     CFNumberRef wide = Number(kCFNumberSInt64Type, &big), h = Number(kCFNumberFloat64Type, &huge);
-    CFNumberRef n = Number(kCFNumberFloat64Type, &nan), n2 = Number(kCFNumberFloat64Type, &otherNan);
+    CFNumberRef n = Number(kCFNumberFloat64Type, &nan),
+                n2 = Number(kCFNumberFloat64Type, &otherNan);
     SInt32 iv = 0;
     Float32 fv = 0;
     EXPECT_TRUE(CFNumberGetValue(i, kCFNumberFloat32Type, &fv) && fv == -7.0f);

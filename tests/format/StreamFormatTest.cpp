@@ -35,7 +35,8 @@ TEST(StreamFormat, CanonicalLayoutInterleavedAndNot) {
 TEST(StreamFormat, MatchesFieldByFieldWithWildcardsAndHarmlessFlags) {
     using Change = std::function<void(CAStreamBasicDescription&)>;
     const auto flags = [](UInt32 add, UInt32 remove = 0) -> Change {
-        return [=](CAStreamBasicDescription& d) { d.mFormatFlags = (d.mFormatFlags | add) & ~remove; };
+        return
+            [=](CAStreamBasicDescription& d) { d.mFormatFlags = (d.mFormatFlags | add) & ~remove; };
     };
     const struct {
         UInt32 channels;

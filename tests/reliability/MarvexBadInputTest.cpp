@@ -60,7 +60,8 @@ TEST(MarvexBadInput, EachCaseEndsWithItsStatusAndAMessage) {
         {analyze("tone.wav", "--block 65537"), 2, "--block"},
         {analyze("tone.wav", "--pitch nan"), 2, "--pitch"},
         {analyze("tone.wav", state("array.plist", "<array/>")), 5, "array.plist"},
-        {analyze("tone.wav", state("version.plist", "<dict><key>version</key><string>0</string></dict>")),
+        {analyze("tone.wav",
+                 state("version.plist", "<dict><key>version</key><string>0</string></dict>")),
          5, "version.plist"},
     };
     for (const auto& c : cases) {

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "format/AudioUnitViewInfo.h"
 #include "format/CFDictionary.h"
 #include "format/CFString.h"
@@ -21,7 +20,8 @@ TEST(ViewProperty, LeadsToAFactoryWhoseViewFollowsTheDeviation) {
     UInt32 size = 0;
     Boolean writable = 1;
     EXPECT_EQ(unit.GetPropertyInfo(kAudioUnitProperty_CocoaUI, 0, 5, &size, &writable), noErr);
-    EXPECT_EQ(std::make_pair(size, bool(writable)), std::make_pair(UInt32(sizeof(AudioUnitViewInfo)), false));
+    EXPECT_EQ(std::make_pair(size, bool(writable)),
+              std::make_pair(UInt32(sizeof(AudioUnitViewInfo)), false));
     EXPECT_EQ(unit.GetPropertyInfo(kAudioUnitProperty_CocoaUI, 1, 0, nullptr, nullptr),
               kAudioUnitErr_InvalidProperty);
     AudioUnitViewInfo info{};
