@@ -73,11 +73,11 @@ read -r -d '' MUTANTS <<'EOF' || true
 - if (onlyIfAbsent) return;
 + ;
 @ host/TuneSegmenter.cpp: a short leading silence merges into the first note
-- const bool inner = r > 0 && r + 1 < runs.size();
-+ const bool inner = r + 1 < runs.size();
+- const bool inner = !mFirstRun && followed;
++ const bool inner = followed;
 @ host/TuneSegmenter.cpp: a note exactly as long as the shortest note is dropped
-- else if (run.label >= 0 && seconds(run) < settings.minNoteSeconds)
-+ else if (run.label >= 0 && seconds(run) <= settings.minNoteSeconds)
+- if (seconds(run) >= mSettings.minNoteSeconds) return run.label;
++ if (seconds(run) > mSettings.minNoteSeconds) return run.label;
 @ host/TuneSegmenter.cpp: levels in power decibels instead of amplitude decibels
 - return 20.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
 + return 10.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
