@@ -72,9 +72,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ format/CFDictionary.cpp: adding a value replaces an existing one
 - if (onlyIfAbsent) return;
 + ;
-@ host/TuneSegmenter.cpp: a short leading silence merges into the first note
-- const bool inner = !mFirstRun && followed;
-+ const bool inner = followed;
+@ host/TuneSegmenter.cpp: a short leading silence is held back by the gap rule
+- if (mFirstRun || seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
++ if (seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
 @ host/TuneSegmenter.cpp: a note exactly as long as the shortest note is dropped
 - if (seconds(run) >= mSettings.minNoteSeconds) return run.label;
 + if (seconds(run) > mSettings.minNoteSeconds) return run.label;

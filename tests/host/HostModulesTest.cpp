@@ -94,33 +94,40 @@ TEST(TuneSegmenter, CutsNotesAndSilencesWithMeansAndCents) {
     EXPECT_TRUE(segmentTune({}, TuneSettings{}, 44100.0).empty());
 }
 
-TEST(TuneSegmenter, BriefGapsAndBriefPitchesDoNotMakeSegments) {
-    BlockScript script;
-    script.note(40, 24, 110.0f, 110.0f);
-    script.silence(5);  // 50 ms: shorter than a silence must be
-    script.note(40, 24, 111.0f, 110.0f);
-    script.note(8, 26, 123.0f, 123.47f);  // 80 ms of another pitch: a transition
-    script.note(40, 24, 112.0f, 110.0f);
-
-    const auto segments = segment(script);
-    ASSERT_EQ(segments.size(), 1u);
-    EXPECT_EQ(segments[0].bin, 24);
-    // The blip's frequency is not part of the note's mean.
-    EXPECT_DOUBLE_EQ(segments[0].meanFrequencyHz, 111.0);
-}
-
-TEST(TuneSegmenter, SoundWithoutAStablePitchIsReportedAsSuch) {
-    BlockScript script;
-    script.silence(20);
-    script.unclear(40);
-    script.note(5, 30, 150.0f, 146.83f);  // too short to count
-    script.silence(20);
-
-    const auto segments = segment(script);
-    ASSERT_EQ(segments.size(), 3u);
-    EXPECT_EQ(segments[1].kind, TuneSegment::Kind::Unclear);
-    EXPECT_EQ(segments[1].startFrame, 20 * 441);
-    EXPECT_EQ(segments[1].endFrame, 65 * 441);
+// Each script against the kinds and bins of the segments it must make (bin -1 for the rest).
+TEST(TuneSegmenter, OnlyStableSoundsMakeSegmentsAndOnlyInnerGapsMerge) {
+    using Kind = TuneSegment::Kind;
+    const struct {
+        const char* what;
+        void (*play)(BlockScript&);
+        std::vector<std::pair<Kind, int>> segments;
+    } rows[] = {
+        {"a 50 ms gap and an 80 ms other pitch inside a note",
+         [](BlockScript& s) {
+             s.note(40, 24, 110.0f, 110.0f), s.silence(5), s.note(40, 24, 111.0f, 110.0f);
+             s.note(8, 26, 123.0f, 123.47f), s.note(40, 24, 112.0f, 110.0f);
+         },
+         {{Kind::Note, 24}}},
+        {"a leading silence shorter than a gap",
+         [](BlockScript& s) { s.silence(5), s.note(40, 24, 110.0f, 110.0f); },
+         {{Kind::Silence, -1}, {Kind::Note, 24}}},
+        {"sound without a stable pitch",
+         [](BlockScript& s) {
+             s.silence(20), s.unclear(40), s.note(5, 30, 150.0f, 146.83f), s.silence(20);
+         },
+         {{Kind::Silence, -1}, {Kind::Unclear, -1}, {Kind::Silence, -1}}},
+    };
+    for (const auto& row : rows) {
+        BlockScript script;
+        row.play(script);
+        std::vector<std::pair<Kind, int>> made;
+        for (const TuneSegment& s : segment(script))
+            made.emplace_back(s.kind, s.kind == Kind::Note ? s.bin : -1);
+        EXPECT_EQ(made, row.segments) << row.what;
+        if (row.segments.size() == 1) {
+            EXPECT_DOUBLE_EQ(segment(script)[0].meanFrequencyHz, 111.0) << "blip left out";
+        }
+    }
 }
 
 // Fed block by block, the segmenter tells of a note as soon as it is stable and of its end as
