@@ -204,26 +204,6 @@ TEST(View, DrawsWhatTheTunerPublishesAtTheGlassSize) {
                                "glass.png");
     ASSERT_NE(glass.first, 0u);
     EXPECT_EQ(pngSize(atMoment), glass);
-    const std::string centred = dir / "centred.png";
-    ASSERT_EQ(runMarvex("view --deviation 0 -o '" + centred + "'").status, 0);
-    EXPECT_NE(slurp(atMoment), slurp(centred));  // the needle did move
-
-    const std::string svg = dir / "needle.svg";
-    // In sanitizer builds LeakSanitizer's own tracer crashes at the exit of a process that wrote
-    // SVG through Cairo (a fault of the tool, not a leak); leaks stay checked for every other run
-    // and for the in-process SVG writes of the view suite.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    const std::string savedAsan = asan != nullptr ? asan : "";
-    ::setenv("ASAN_OPTIONS", (savedAsan + ":detect_leaks=0").c_str(), 1);
-    const int svgStatus = runMarvex("view --deviation -0.25 -o '" + svg + "'").status;
-    if (asan != nullptr) {
-        ::setenv("ASAN_OPTIONS", savedAsan.c_str(), 1);
-    } else {
-        ::unsetenv("ASAN_OPTIONS");
-    }
-    ASSERT_EQ(svgStatus, 0);
-    EXPECT_NE(slurp(svg).find("<svg"), std::string::npos);
-
     const CommandRun late = runMarvex("view '" + path + "' --at 5 -o '" + (dir / "x.png") + "'");
     EXPECT_EQ(late.status, 2);
     EXPECT_NE(late.err.find("lasts only"), std::string::npos);
