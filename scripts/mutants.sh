@@ -29,15 +29,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ format/PropertyListFile.cpp: an empty container counts as nesting
 - if (end[-1] == '/') continue;
 + if (end[-1] == '\0') continue;
-@ format/PropertyListFile.cpp: the size limit is off by one
-- if (length > kMaxPropertyListFileBytes)
-+ if (length > kMaxPropertyListFileBytes + 1)
 @ format/CFBase.cpp: overlong three-byte UTF-8 accepted
 - if ((extra == 2 && cp < 0x800) ||
 + if ((extra == 2 && cp < 0x80) ||
-@ format/CFBase.cpp: the first surrogate code point accepted
-- (cp >= 0xD800 && cp <= 0xDFFF))
-+ (cp > 0xD800 && cp <= 0xDFFF))
 @ format/CFBase.cpp: NaN numbers no longer equal each other
 - if (a.isFloat && b.isFloat) return a.real == b.real || (a.real != a.real && b.real != b.real);
 + if (a.isFloat && b.isFloat) return a.real == b.real;
@@ -48,15 +42,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 + exact = true;
             } else {
                 f = Float32(r);
-@ format/CFNumber.cpp: narrowing to the type's largest value reported as overflow
-- if (v < lo || v > hi) {
-+ if (v < lo || v >= hi) {
 @ format/ComponentServices.cpp: a component with one open instance can be unregistered
 - if (component->openInstances > 0) return paramErr;
 + if (component->openInstances > 1) return paramErr;
-@ format/ComponentServices.cpp: the flags mask is ignored when finding components
-- ((have.componentFlags ^ looking->componentFlags) & looking->componentFlagsMask) == 0;
-+ true;
 @ format/CFArray.cpp: the index one past the end is read
 - std::size_t(index) >= a->items.size()) return nullptr;
 + std::size_t(index) > a->items.size()) return nullptr;
@@ -75,9 +63,6 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ host/TuneSegmenter.cpp: a short leading silence is held back by the gap rule
 - if (mFirstRun || seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
 + if (seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
-@ host/TuneSegmenter.cpp: a note exactly as long as the shortest note is dropped
-- if (seconds(run) >= mSettings.minNoteSeconds) return run.label;
-+ if (seconds(run) > mSettings.minNoteSeconds) return run.label;
 @ host/TuneSegmenter.cpp: levels in power decibels instead of amplitude decibels
 - return 20.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
 + return 10.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
@@ -117,24 +102,15 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ core/AUBaseProperties.cpp: property listeners are never told of a change
 - if (result == noErr && notify) PropertyChanged(inID, inScope, inElement);
 + if (result == noErr && !notify) PropertyChanged(inID, inScope, inElement);
-@ core/AUBaseProperties.cpp: an external buffer before initialising gets the wrong status
-- if (!IsInitialized()) return kAudioUnitErr_Uninitialized;
-+ if (!IsInitialized()) return kAudioUnitErr_InvalidPropertyValue;
 @ core/AUBaseState.cpp: a newer saved-state version is accepted
 - version != kCurrentSavedStateVersion)
 + version > kCurrentSavedStateVersion)
 @ core/AUBaseState.cpp: the manufacturer is compared with the subtype
 - if (!MatchesCode(CFDictionaryGetValue(dict, kManufacturerString), desc.componentManufacturer))
 + if (!MatchesCode(CFDictionaryGetValue(dict, kManufacturerString), desc.componentSubType))
-@ core/AUBaseState.cpp: restoring a state does not announce the new preset
-- PropertyChanged(kAudioUnitProperty_CurrentPreset, kAudioUnitScope_Global, 0);
-+ ;
 @ core/AUBaseParameters.cpp: an immediate event at a slice's first frame waits a slice
 - holds = event.eventValues.immediate.bufferOffset <= sliceOffset;
 + holds = event.eventValues.immediate.bufferOffset < sliceOffset;
-@ core/AUBaseFormats.cpp: 16-bit float formats accepted
-- if (f.mBitsPerChannel != 32) return false;
-+ if (f.mBitsPerChannel > 32) return false;
 @ core/AUBaseListeners.cpp: removing with a refcon removes the listeners of every refcon
 - if (refConSpecified && entry.listenerRefCon != inProcRefCon) continue;
 + ;
@@ -144,9 +120,6 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ elements/AUElement.cpp: a zero-length ramp divides by zero
 - if (duration == 0) {
 + if (false) {
-@ elements/AUElement.cpp: a parameter block running past the state's end is read
-- if (StateByteSize(GetBigEndian(state)) > available) return nullptr;
-+ if (StateByteSize(GetBigEndian(state)) > available + 8) return nullptr;
 @ elements/AUBufferList.cpp: copying a list into one with fewer buffers is allowed
 - if (abl.mNumberBuffers < count) throw OSStatus(-1);
 + if (abl.mNumberBuffers + 1 < count) throw OSStatus(-1);
@@ -165,21 +138,12 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ unit/Marvex.cpp: parameter info one past the table is read
 - if (inScope != kAudioUnitScope_Global || inParameterID >= kNumberOfParameters)
 + if (inScope != kAudioUnitScope_Global || inParameterID > kNumberOfParameters)
-@ unit/Marvex.cpp: the frequency result is reported writable
-- if (inParameterID >= kFirstResultParameter)
-+ if (inParameterID > kFirstResultParameter)
 @ view/NeedleView.cpp: a NaN deviation reaches the needle
 - if (!(deviation >= -1.0f && deviation <= 1.0f)) return;
 + if (deviation < -1.0f || deviation > 1.0f) return;
 @ view/NeedleView.cpp: the drop's steep segment starts one point late
 - if (magnitude >= 52) {
 + if (magnitude > 52) {
-@ view/NSView.cpp: the pixel one past the right edge is read
-- if (x < 0 || y < 0 || x >= width || y >= height) return std::nullopt;
-+ if (x < 0 || y < 0 || x > width || y >= height) return std::nullopt;
-@ view/NSView.cpp: un-premultiplying truncates instead of rounding
-- return static_cast<std::uint8_t>((value * 255 + pixel.alpha / 2) / pixel.alpha);
-+ return static_cast<std::uint8_t>((value * 255) / pixel.alpha);
 @ view/DrawingContext.cpp: a stroke with a non-finite line width is recorded
 - if (!allFinite(record.elements) || !std::isfinite(record.lineWidth)) return;
 + if (!allFinite(record.elements)) return;
