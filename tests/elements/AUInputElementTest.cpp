@@ -6,7 +6,6 @@
 
 #include "format/AudioUnitHandle.h"
 #include "tests/elements/TestUnit.h"
-#include "tests/support/AllocationCounter.h"
 
 namespace {
 
@@ -147,22 +146,6 @@ TEST_F(InputTest, CallbackFillsTheInputsOwnMemory) {
     EXPECT_EQ(input.GetAUBufferList().GetAllocatedFrames(), 100u);
     log.disconnect = &input;
     EXPECT_EQ(Pull(16), kAudioUnitErr_NoConnection);
-}
-
-TEST_F(InputTest, PullsAllocateNothingOnceAllocated) {
-    CallbackLog log;
-    input.SetInputCallback(Callback, &log);
-    AUInputElement connected(&unit);
-    connected.SetConnection({sourceUnit.Get(), 0, 0});
-    AUOutputElement output(&unit);
-    marvex::test::CountAllocations counter;
-    for (UInt32 frames : {64u, 1u, 33u}) {
-        EXPECT_EQ(Pull(frames), noErr);
-        AudioUnitRenderActionFlags flags = 0;
-        EXPECT_EQ(connected.PullInput(flags, AudioTimeStamp{}, 0, frames), noErr);
-        output.PrepareBuffer(frames);
-    }
-    EXPECT_EQ(counter.count(), 0u);
 }
 
 TEST(IOElement, InputWithoutCallbackGetsNoSampleMemoryAndOldInterfaceInterleaves) {
