@@ -29,8 +29,6 @@ public:
     // The rendered output of the last block, per channel.
     const float* output(std::uint32_t channel) const { return mOutput[channel].data(); }
     double sampleTime() const { return mSampleTime; }
-    // Restarts the time line at 0 (for a fresh unit).
-    void rewind() { mSampleTime = 0.0; }
 
 private:
     static OSStatus pullInput(void* refCon, AudioUnitRenderActionFlags* flags,

@@ -20,7 +20,6 @@ public:
     ProgressBar(const ProgressBar&) = delete;
     ProgressBar& operator=(const ProgressBar&) = delete;
 
-    bool active() const { return mActive; }
     void update(std::int64_t done);
     // update() as a progress handler for renderFile and tuneSource.
     std::function<void(std::int64_t)> handler() {

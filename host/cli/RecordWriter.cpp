@@ -137,12 +137,6 @@ bool parseRecordFormat(const std::string& text, RecordFormat& format) {
     return true;
 }
 
-std::string jsonNumber(float value) {
-    std::string text;
-    appendJsonNumber(text, value);
-    return text;
-}
-
 void appendJsonlLine(std::string& line, const BlockRecord& record) {
     line += "{\"frame\": ";
     appendInteger(line, record.frame);

@@ -27,9 +27,6 @@ public:
 std::unique_ptr<RecordWriter> makeRecordWriter(RecordFormat format, std::FILE* out,
                                                double sampleRateHz);
 
-// "%.9g" of the float, which reads back as the same float; "null" for NaN and infinities.
-std::string jsonNumber(float value);
-
 // One jsonl line, without the newline.
 std::string jsonlLine(const BlockRecord& record);
 
