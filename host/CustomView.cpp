@@ -105,6 +105,11 @@ double CustomView::height() const {
     return height;
 }
 
+NSView& CustomView::toolkitView() {
+    // A view the factory built always has its toolkit view.
+    return *static_cast<NSView*>(mFactory->toolkitView(mView));
+}
+
 bool CustomView::write(const std::string& path, Format format) {
     return (format == Format::Svg ? mFactory->writeSVG(mView, path.c_str())
                                   : mFactory->writePNG(mView, path.c_str())) != 0;

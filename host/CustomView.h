@@ -4,6 +4,7 @@
 
 #include "host/HostedUnit.h"
 
+class NSView;
 struct MarvexViewFactory;
 struct MarvexCustomView;
 
@@ -28,6 +29,8 @@ public:
     float deviation() const;
     double width() const;
     double height() const;
+    // The toolkit view itself, for a host that draws it into its own window.
+    NSView& toolkitView();
     // Draws the view and writes it; false when it could not be drawn or written.
     bool write(const std::string& path, Format format);
 
