@@ -4,8 +4,6 @@
 #include <cmath>
 
 #include "host/BlockRecord.h"
-#include "host/NoteName.h"
-#include "host/TuneSegmenter.h"
 
 namespace marvex {
 namespace {
@@ -19,19 +17,6 @@ ParameterDescription describe(HostedUnit& unit, AudioUnitParameterID id) {
 
 bool within(const ParameterDescription& range, float value) {
     return value >= range.minValue && value <= range.maxValue;  // NaN fails
-}
-
-PanelReading readingOf(const TunerValues& values) {
-    PanelReading reading;
-    // The same gate as `tune`: quieter blocks are silence, whatever the tuner last found.
-    reading.silent = !(values.levelDbfs >= TuneSettings{}.silenceDbfs);
-    if (const auto bin = noteBin(values.note)) {
-        reading.note = noteName(*bin);
-        reading.frequencyHz = values.frequencyHz;
-        if (values.frequencyHz > 0 && values.centralHz > 0)
-            reading.centsOff = 1200.0 * std::log2(double(values.frequencyHz) / values.centralHz);
-    }
-    return reading;
 }
 
 }  // namespace
@@ -66,11 +51,11 @@ TunerWindow::TunerWindow(const std::string& bundleDirectory, XWindowId parent,
     mPanel.setSettings({mPitchRange.defaultValue, int(mPrecisionRange.defaultValue)});
 }
 
-void TunerWindow::show(const TunerValues& values) {
+void TunerWindow::show(float deviation, PanelReading reading) {
     // The view reads what the unit publishes: publish the rendering unit's Deviation here.
-    mUnit.setParameter(kTunerDeviation, values.deviation);
+    mUnit.setParameter(kTunerDeviation, deviation);
     mView.update();
-    mPanel.setReading(readingOf(values));
+    mPanel.setReading(std::move(reading));
     mWindow.requestRedraw();
 }
 

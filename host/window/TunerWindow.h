@@ -1,7 +1,6 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 
 #include "host/CustomView.h"
@@ -10,15 +9,6 @@
 #include "view/window/X11Window.h"
 
 namespace marvex {
-
-// What the tuner published for one moment, as a front end hands it to the window.
-struct TunerValues {
-    float frequencyHz = NAN;
-    float centralHz = NAN;
-    float note = NAN;
-    float deviation = NAN;
-    float levelDbfs = -INFINITY;
-};
 
 // The tuner's own view in a window of its own or embedded in a host's: the needle is the custom
 // view the unit names, built by its factory for a unit instance of this window's own (never the
@@ -38,8 +28,9 @@ public:
     TunerWindow(const std::string& bundleDirectory, XWindowId parent, double framesPerSecond,
                 Callbacks callbacks);
 
-    // Shows a new reading at the next frame.
-    void show(const TunerValues& values);
+    // Shows a new reading at the next frame: the unit's Deviation on the needle (values outside
+    // -1..1 leave it where it is), the rest beside it.
+    void show(float deviation, PanelReading reading);
     // Shows settings changed elsewhere (the host, a state file); values outside the unit's
     // ranges are ignored.
     void showPitch(float pitchHz);

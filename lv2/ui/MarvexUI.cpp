@@ -7,12 +7,15 @@
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <memory>
 #include <string>
 
+#include "host/NoteName.h"
+#include "host/TuneSegmenter.h"
 #include "host/window/TunerWindow.h"
 #include "lv2/ui/UiPorts.h"
 
@@ -52,6 +55,28 @@ HostFeatures readFeatures(const LV2_Feature* const* features) {
     return found;
 }
 
+// What the plug-in's output ports said last.
+struct PortValues {
+    float frequencyHz = NAN;
+    float centralHz = NAN;
+    float note = NAN;
+    float deviation = NAN;
+    float levelDbfs = -INFINITY;
+};
+
+PanelReading readingOf(const PortValues& values) {
+    PanelReading reading;
+    // The same gate as `tune`: quieter blocks are silence, whatever the tuner last found.
+    reading.silent = !(values.levelDbfs >= TuneSettings{}.silenceDbfs);
+    if (const auto bin = noteBin(values.note)) {
+        reading.note = noteName(*bin);
+        reading.frequencyHz = values.frequencyHz;
+        if (values.frequencyHz > 0 && values.centralHz > 0)
+            reading.centsOff = 1200.0 * std::log2(double(values.frequencyHz) / values.centralHz);
+    }
+    return reading;
+}
+
 class TunerUi {
 public:
     TunerUi(const std::string& bundlePath, const HostFeatures& features,
@@ -80,7 +105,7 @@ public:
             case kPortLevel: mValues.levelDbfs = value; break;
             default: return;
         }
-        mWindow.show(mValues);
+        mWindow.show(mValues.deviation, readingOf(mValues));
     }
 
     void idle() { mWindow.processEvents(); }
@@ -92,7 +117,7 @@ private:
 
     LV2UI_Write_Function mWrite;
     LV2UI_Controller mController;
-    TunerValues mValues;
+    PortValues mValues;
     TunerWindow mWindow;
 };
 
