@@ -2,7 +2,6 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <cairo-xlib.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -27,6 +26,14 @@ X11Window::X11Window(const char* display, XWindowId parent, int width, int heigh
                                  (name != nullptr ? name : "") + "'");
     }
     const int screen = DefaultScreen(mDisplay);
+    // Frames are drawn in memory and put on the screen whole: Cairo's RGB24 pixels are the
+    // screen's own on a true-colour display of depth 24, which every current X server offers.
+    Visual* visual = DefaultVisual(mDisplay, screen);
+    if (DefaultDepth(mDisplay, screen) != 24 || visual->c_class != TrueColor ||
+        visual->red_mask != 0xff0000 || visual->green_mask != 0xff00 || visual->blue_mask != 0xff) {
+        XCloseDisplay(mDisplay);
+        throw std::runtime_error("the X display is not a 24-bit true-colour display");
+    }
     mParent = parent != 0 ? parent : RootWindow(mDisplay, screen);
     if (parent != 0) {
         // Follow the host's window: it is resized by the host, this one fills it.
@@ -47,20 +54,11 @@ X11Window::X11Window(const char* display, XWindowId parent, int width, int heigh
         mDeleteWindow = XInternAtom(mDisplay, "WM_DELETE_WINDOW", False);
         XSetWMProtocols(mDisplay, mWindow, &mDeleteWindow, 1);
     }
-    mSurface = cairo_xlib_surface_create(mDisplay, mWindow, DefaultVisual(mDisplay, screen), mWidth,
-                                         mHeight);
-    if (cairo_surface_status(mSurface) != CAIRO_STATUS_SUCCESS) {
-        cairo_surface_destroy(mSurface);
-        XDestroyWindow(mDisplay, mWindow);
-        XCloseDisplay(mDisplay);
-        throw std::runtime_error("cannot draw into an X window");
-    }
     XMapRaised(mDisplay, mWindow);
     XFlush(mDisplay);
 }
 
 X11Window::~X11Window() {
-    cairo_surface_destroy(mSurface);
     if (mParent != RootWindow(mDisplay, DefaultScreen(mDisplay)))
         XSelectInput(mDisplay, mParent, NoEventMask);
     XDestroyWindow(mDisplay, mWindow);
@@ -118,20 +116,30 @@ void X11Window::resize(int width, int height) {
     if (width < 1 || height < 1 || (width == mWidth && height == mHeight)) return;
     mWidth = width;
     mHeight = height;
-    cairo_xlib_surface_set_size(mSurface, mWidth, mHeight);
     mRedrawWanted = true;
 }
 
 void X11Window::draw() {
     mRedrawWanted = false;
-    cairo_t* cairo = cairo_create(mSurface);
-    cairo_push_group(cairo);
+    cairo_surface_t* frame = cairo_image_surface_create(CAIRO_FORMAT_RGB24, mWidth, mHeight);
+    cairo_t* cairo = cairo_create(frame);
     if (mEvents.draw) mEvents.draw(cairo, mWidth, mHeight);
-    cairo_pop_group_to_source(cairo);
-    cairo_set_operator(cairo, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cairo);
     cairo_destroy(cairo);
-    cairo_surface_flush(mSurface);
+    cairo_surface_flush(frame);
+    if (cairo_surface_status(frame) == CAIRO_STATUS_SUCCESS) {
+        const int screen = DefaultScreen(mDisplay);
+        XImage* image = XCreateImage(mDisplay, DefaultVisual(mDisplay, screen), 24, ZPixmap, 0,
+                                     reinterpret_cast<char*>(cairo_image_surface_get_data(frame)),
+                                     static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight),
+                                     32, cairo_image_surface_get_stride(frame));
+        if (image != nullptr) {
+            XPutImage(mDisplay, mWindow, DefaultGC(mDisplay, screen), image, 0, 0, 0, 0,
+                      static_cast<unsigned>(mWidth), static_cast<unsigned>(mHeight));
+            image->data = nullptr;  // Cairo's, freed with the surface
+            XDestroyImage(image);
+        }
+    }
+    cairo_surface_destroy(frame);
     XFlush(mDisplay);
 }
 

@@ -29,11 +29,11 @@ struct X11WindowEvents {
 };
 
 // A window on its own X connection that Cairo draws into: redrawn when exposed, when resized
-// and when asked, at most once per display frame, through an off-screen group so nothing
-// flickers. Embedded in `parent` it follows the parent's size; with no parent it is a top-level
-// window with a title and a close box. Nothing blocks: the owner calls `processEvents` from its
-// own loop (a host's idle call, or a poll on `connectionNumber`). All methods: [control], on
-// the thread that created the window.
+// and when asked, at most once per display frame, each frame drawn in memory and put on the
+// screen whole, so nothing flickers. Embedded in `parent` it follows the parent's size; with no
+// parent it is a top-level window with a title and a close box. Nothing blocks: the owner calls
+// `processEvents` from its own loop (a host's idle call, or a poll on `connectionNumber`). All
+// methods: [control], on the thread that created the window.
 class X11Window {
 public:
     // Throws std::runtime_error saying why when the display cannot be opened or the window made.
@@ -65,7 +65,6 @@ private:
     XWindowId mParent = 0;
     XWindowId mWindow = 0;
     unsigned long mDeleteWindow = 0;  // the WM_DELETE_WINDOW atom
-    cairo_surface_t* mSurface = nullptr;
     int mWidth;
     int mHeight;
     bool mRedrawWanted = true;
