@@ -55,7 +55,8 @@ X11Window::X11Window(const char* display, XWindowId parent, int width, int heigh
         XSetWMProtocols(mDisplay, mWindow, &mDeleteWindow, 1);
     }
     XMapRaised(mDisplay, mWindow);
-    XFlush(mDisplay);
+    // A round trip: the server follows the parent's size for us before the host resizes it.
+    XSync(mDisplay, False);
 }
 
 X11Window::~X11Window() {
