@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace marvex {
+
 // One captured positive half-wave lobe of a channel's waveform.
 struct Bubble {
     // Sum of the lobe's samples; 0 for a lobe too small to keep; its first sample while open.
@@ -17,3 +19,5 @@ struct Bubble {
     // Tone-grid bin that the latest estimate placed the lobe in; 0 when the lobe starts.
     std::int32_t noteIndex;
 };
+
+}  // namespace marvex

@@ -1,17 +1,13 @@
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <bit>
 #include <cfloat>
 #include <cstdint>
 
 #include "analysis/AnalysisConstants.h"
-#include "analysis/MarvexKernel.h"
-#include "analysis/MarvexParameterIDs.h"
-#include "effect/AUEffectBase.h"
+#include "analysis/Intrinsics.h"
+#include "analysis/PitchAnalysis.h"
 
-using namespace marvex;
-
+namespace marvex {
 namespace {
 
 // A rounded quotient fl(q) exceeds the match threshold exactly when q exceeds the midpoint
@@ -36,16 +32,18 @@ float areaRatio(float a, float b) {
 // comparison into a signed one.
 int firstInRange(const std::uint32_t* bits, int from, int to, std::uint32_t low,
                  std::uint32_t width) {
+    int j = from;
+#if MARVEX_ANALYSIS_SSE2
     const __m128i flip = _mm_set1_epi32(static_cast<int>(0x80000000u));
     const __m128i lows = _mm_set1_epi32(static_cast<int>(low));
     const __m128i limit = _mm_set1_epi32(static_cast<int>(width ^ 0x80000000u));
-    int j = from;
     for (; j + 4 <= to; j += 4) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bits + j));
         const __m128i outside = _mm_cmpgt_epi32(_mm_xor_si128(_mm_sub_epi32(v, lows), flip), limit);
         const int inside = ~_mm_movemask_ps(_mm_castsi128_ps(outside)) & 0xF;
         if (inside != 0) return j + std::countr_zero(static_cast<unsigned>(inside));
     }
+#endif
     for (; j < to; ++j)
         if (bits[j] - low <= width) return j;
     return -1;
@@ -53,7 +51,7 @@ int firstInRange(const std::uint32_t* bits, int from, int to, std::uint32_t low,
 
 }  // namespace
 
-int MarvexKernel::findPartner(int i, int n) const {
+int PitchAnalysis::findPartner(int i, int n) const {
     const float area = mBubbles[i].area;
     // An area of 0 gives a ratio of 0 with any other: records that never held a lobe (and a
     // discarded one) pair with nothing. Under denormals-are-zero a subnormal area is 0 too.
@@ -83,7 +81,7 @@ int MarvexKernel::findPartner(int i, int n) const {
     return j >= 0 ? j : firstInRange(mAreaBits, 0, i, low, width);
 }
 
-[[gnu::always_inline]] inline void MarvexKernel::refreshRecord(int i) {
+[[gnu::always_inline]] inline void PitchAnalysis::refreshRecord(int i) {
     Bubble& mine = mBubbles[i];
     // A matched lobe votes for the bin of its period. A period at or below the top bin's upper
     // boundary votes nowhere and keeps its noteIndex.
@@ -98,7 +96,7 @@ int MarvexKernel::findPartner(int i, int n) const {
 }
 
 // Pairs unmatched record i if its partner is a later lobe.
-[[gnu::always_inline]] inline void MarvexKernel::pairRecord(int i, int n, int& firstChanged) {
+[[gnu::always_inline]] inline void PitchAnalysis::pairRecord(int i, int n, int& firstChanged) {
     Bubble& mine = mBubbles[i];
     // On noise, whether a partner turns up and whether it lies later are coin tosses: the
     // pair is formed in any case (with the record itself when there is no partner, which
@@ -110,7 +108,7 @@ int MarvexKernel::findPartner(int i, int n) const {
     // Unsigned differences (positions wrap); the sum converts once, rounded.
     const std::uint32_t distance = (other.startPos - mine.startPos) + (other.endPos - mine.endPos);
     const float period = static_cast<float>(distance) / 2.0f;
-    const int bin = binOfPeriod(period);
+    const int bin = mGrid.binOfPeriod(period);
     mine.matchRatio = later ? ratio : mine.matchRatio;
     mine.period = later ? period : mine.period;
     mPeriodBins[i] = static_cast<std::uint8_t>(later ? bin : mPeriodBins[i]);
@@ -118,8 +116,8 @@ int MarvexKernel::findPartner(int i, int n) const {
     firstChanged = later && i < firstChanged ? i : firstChanged;
 }
 
-void MarvexKernel::updateFrequency() {
-    const int n = getMaxBubbles();
+PitchResult PitchAnalysis::estimate(float precision) {
+    const int n = recordsFor(precision);
 
     // Records whose terms may differ from the last estimate's start at firstChanged.
     int firstChanged = 0;
@@ -152,9 +150,15 @@ void MarvexKernel::updateFrequency() {
     // in one comparison (the ring sizes are multiples of 16).
     static_assert(kBubbleCapacity % 16 == 0);
     for (int group = 0; group < n; group += 16) {
+#if MARVEX_ANALYSIS_SSE2
         const __m128i sums = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mSumBins + group));
         auto unmatched = static_cast<unsigned>(
             _mm_movemask_epi8(_mm_cmpeq_epi8(sums, _mm_set1_epi8(static_cast<char>(kNoSum)))));
+#else
+        unsigned unmatched = 0;
+        for (int k = 0; k < 16; ++k)
+            unmatched |= static_cast<unsigned>(mSumBins[group + k] == kNoSum) << k;
+#endif
         for (; unmatched != 0; unmatched &= unmatched - 1)
             pairRecord(group + std::countr_zero(unmatched), n, firstChanged);
     }
@@ -167,7 +171,9 @@ void MarvexKernel::updateFrequency() {
     if (highest > 0)
         while (mVotes[++best] != highest) {
         }
-    if (best > 0) mEffectUnit->SetParameter(kParam_Note, static_cast<float>(best));
+    PitchResult result;
+    result.hasNote = best > 0;
+    result.note = best;
 
     // Weighted period of the winning bin, a serial sum in record order; a pair at the threshold
     // weighs 0. The running sums before the first changed record are those of the last
@@ -192,23 +198,23 @@ void MarvexKernel::updateFrequency() {
     mPrefixBin = best;
 
     const float average = weights > 0.0f ? sum / weights : sum;
-    const float sr = static_cast<float>(GetSampleRate());
-    if (!(average > 0.0f)) return;
+    if (!(average > 0.0f)) return result;
+    const float sr = mSampleRate;
+    result.hasPitch = true;
     const float frequency = sr / average;
-    mEffectUnit->SetParameter(kParam_Frequency, frequency);
-    const float central = sr / mCentralPeriods[best];
-    mEffectUnit->SetParameter(kParam_CentralFrequency, central);
-    // Bin 0 has no lower neighbour: its band below the centre counts as 1 Hz wide, and
-    // LowerFrequency keeps its earlier value.
-    float lower = central - 1.0f;
-    if (best > 0) {
-        lower = sr / upperPeriod(best - 1);
-        mEffectUnit->SetParameter(kParam_LowerFrequency, lower);
-    }
-    const float upper = sr / upperPeriod(best);
-    mEffectUnit->SetParameter(kParam_UpperFrequency, upper);
+    const float central = sr / mGrid.centralPeriod(best);
+    // Bin 0 has no lower neighbour: its band below the centre counts as 1 Hz wide (and no
+    // lower edge is reported).
+    const float lower = best > 0 ? sr / mGrid.upperPeriod(best - 1) : central - 1.0f;
+    const float upper = sr / mGrid.upperPeriod(best);
+    result.frequencyHz = frequency;
+    result.centralHz = central;
+    result.lowerHz = lower;
+    result.upperHz = upper;
     // Not clamped. A NaN comparison takes the lower branch.
-    const float deviation = frequency >= central ? (frequency - central) / (upper - central)
-                                                 : (frequency - central) / (central - lower);
-    mEffectUnit->SetParameter(kParam_Deviation, deviation);
+    result.deviation = frequency >= central ? (frequency - central) / (upper - central)
+                                            : (frequency - central) / (central - lower);
+    return result;
 }
+
+}  // namespace marvex

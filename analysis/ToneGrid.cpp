@@ -1,23 +1,21 @@
-#include <bit>
+#include "analysis/ToneGrid.h"
+
 #include <cfloat>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
 #include "analysis/AnalysisConstants.h"
-#include "analysis/MarvexKernel.h"
-#include "analysis/MarvexParameterIDs.h"
 
-using namespace marvex;
+namespace marvex {
 
 // Eight octaves of twelve semitones from Pitch/16 upward, as periods in samples. Each octave
 // restarts from an exact doubling of the previous base, so rounding accumulates over at most
 // eleven multiplications; every step rounds to single precision.
-void MarvexKernel::prepareTones() {
-    const float sr = static_cast<float>(GetSampleRate());
+ToneGrid::ToneGrid(float sampleRate, float pitch) {
+    const float sr = sampleRate;
     float* const upper = mGuardedUpperPeriods + 1;
     mGuardedUpperPeriods[0] = std::numeric_limits<float>::infinity();
-    float base = GetParameter(kParam_Pitch) / 16.0f;
+    float base = pitch / 16.0f;
     for (int octave = 0; octave < 8; ++octave) {
         const int first = 12 * octave;
         mCentralPeriods[first] = sr / base;
@@ -38,7 +36,7 @@ void MarvexKernel::prepareTones() {
     prepareBinBuckets();
 }
 
-void MarvexKernel::prepareBinBuckets() {
+void ToneGrid::prepareBinBuckets() {
     // Periods are 0 or at least 0.5, never subnormal. With no subnormal (or NaN) entry in the
     // table, every comparison a bucket stands for gives the same answer whether or not the render
     // thread treats subnormals as zero; otherwise every bin takes the search.
@@ -57,7 +55,7 @@ void MarvexKernel::prepareBinBuckets() {
     }
 }
 
-int MarvexKernel::searchBin(float period) const {
+int ToneGrid::searchBin(float period) const {
     if (mTablesDescending) {
         // "period > upperPeriod(k)" is false up to some k and true from there on.
         int low = 0;
@@ -75,3 +73,5 @@ int MarvexKernel::searchBin(float period) const {
         if (period > upperPeriod(k)) return k;
     return kToneCount;
 }
+
+}  // namespace marvex

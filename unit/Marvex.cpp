@@ -5,61 +5,22 @@
 #include "format/CFBundle.h"
 #include "format/CFString.h"
 #include "format/CFURL.h"
-
-namespace {
-
-constexpr const char* kParameterOneName = "Precision";
-constexpr const char* kParameterTwoName = "Pitch";
-constexpr const char* kParameterThreeName = "Frequency";
-constexpr const char* kParameterFourName = "LowerFrequency";
-constexpr const char* kParameterFiveName = "CentralFrequency";
-constexpr const char* kParameterSixName = "UpperFrequency";
-constexpr const char* kParameterSevenName = "Note";
-constexpr const char* kParameterEightName = "Deviation";
-
-constexpr AudioUnitParameterValue kDefaultValue_ParamOne = 2.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamTwo = 440.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamThree = 440.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamFour = 440.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamFive = 440.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamSix = 440.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamSeven = 48.0f;
-constexpr AudioUnitParameterValue kDefaultValue_ParamEight = 0.0f;
-
-struct ParameterRow {
-    const char* name;
-    AudioUnitParameterUnit unit;
-    AudioUnitParameterValue minValue;
-    AudioUnitParameterValue maxValue;
-    AudioUnitParameterValue defaultValue;
-};
-
-// Indexed by parameter id.
-constexpr ParameterRow kParameterTable[kNumberOfParameters] = {
-    {kParameterOneName, kAudioUnitParameterUnit_Indexed, 0, 4, kDefaultValue_ParamOne},
-    {kParameterTwoName, kAudioUnitParameterUnit_Generic, 400, 480, kDefaultValue_ParamTwo},
-    {kParameterThreeName, kAudioUnitParameterUnit_Hertz, 1, 20000, kDefaultValue_ParamThree},
-    {kParameterFourName, kAudioUnitParameterUnit_Hertz, 1, 20000, kDefaultValue_ParamFour},
-    {kParameterFiveName, kAudioUnitParameterUnit_Hertz, 1, 20000, kDefaultValue_ParamFive},
-    {kParameterSixName, kAudioUnitParameterUnit_Hertz, 1, 20000, kDefaultValue_ParamSix},
-    {kParameterSevenName, kAudioUnitParameterUnit_Indexed, 0, 84, kDefaultValue_ParamSeven},
-    {kParameterEightName, kAudioUnitParameterUnit_Generic, -1, 1, kDefaultValue_ParamEight},
-};
-
-// The first two are settings; the six results are read-only and carry no name-string flag.
-constexpr AudioUnitParameterID kFirstResultParameter = kParam_Frequency;
-
-}  // namespace
+#include "unit/MarvexKernel.h"
+#include "unit/MarvexParameters.h"
 
 Marvex::Marvex(ComponentInstance inComponentInstance) : AUEffectBase(inComponentInstance, true) {
     CreateElements();
     Globals()->UseIndexedParameters(kNumberOfParameters);
     // Deviation is not set: a new indexed parameter is already 0, its default.
     for (AudioUnitParameterID id = kParam_Precision; id <= kParam_Note; ++id)
-        AUEffectBase::SetParameter(id, kParameterTable[id].defaultValue);
+        AUEffectBase::SetParameter(id, kMarvexParameters[id].defaultValue);
 }
 
 Marvex::~Marvex() = default;
+
+AUKernelBase* Marvex::NewKernel() {
+    return new MarvexKernel(this);
+}
 
 OSStatus Marvex::GetParameterInfo(AudioUnitScope inScope, AudioUnitParameterID inParameterID,
                                   AudioUnitParameterInfo& outParameterInfo) {
@@ -68,12 +29,13 @@ OSStatus Marvex::GetParameterInfo(AudioUnitScope inScope, AudioUnitParameterID i
     if (inScope != kAudioUnitScope_Global || inParameterID >= kNumberOfParameters)
         return kAudioUnitErr_InvalidParameter;
 
-    const ParameterRow& row = kParameterTable[inParameterID];
+    const MarvexParameterInfo& row = kMarvexParameters[inParameterID];
     AUBase::FillInParameterName(outParameterInfo, marvex::ConstantString(row.name), false);
     outParameterInfo.unit = row.unit;
     outParameterInfo.minValue = row.minValue;
     outParameterInfo.maxValue = row.maxValue;
     outParameterInfo.defaultValue = row.defaultValue;
+    // The results are read-only and carry no name-string flag.
     if (inParameterID >= kFirstResultParameter)
         outParameterInfo.flags = kAudioUnitParameterFlag_IsReadable;
     return noErr;

@@ -1,16 +1,14 @@
 #pragma once
 
-#include "analysis/MarvexKernel.h"
-#include "analysis/MarvexParameterIDs.h"
 #include "effect/AUEffectBase.h"
 #include "format/AudioUnitViewInfo.h"
 #include "unit/MarvexIdentity.h"
 
 // The tuner: an effect whose audio passes through unchanged while one MarvexKernel per channel
-// analyses it and publishes the result in the eight global parameters.
+// analyses it and publishes the result in the eight global parameters (unit/MarvexParameters.h).
 class Marvex : public AUEffectBase {
 public:
-    using MarvexKernel = ::MarvexKernel;
+    class MarvexKernel;  // unit/MarvexKernel.h
 
     // [control] Creates the elements and the eight parameters with their defaults.
     explicit Marvex(ComponentInstance inComponentInstance);
@@ -36,5 +34,5 @@ public:
     bool SupportsTail() override { return false; }
 
     // [control] One analysis kernel per channel.
-    AUKernelBase* NewKernel() override { return new MarvexKernel(this); }
+    AUKernelBase* NewKernel() override;
 };

@@ -1,4 +1,4 @@
-// Cost of the tuner kernel. Process per sample on four kinds of input beside the floor that any
+// Cost of the pitch analysis. Process per sample on four kinds of input beside the floor that any
 // implementation pays on the same samples (the lobe area is a serial single-precision sum whose
 // order is part of the result), and the pitch estimate at each Precision: typical (a steady
 // tone: the difference between Process on a sine and on the same sine too quiet to keep a
@@ -12,11 +12,11 @@
 #include <random>
 #include <vector>
 
-#include "tests/analysis/KernelHarness.h"
+#include "tests/analysis/AnalysisFixtures.h"
 
 namespace {
 
-using marvex::test::KernelHarness;
+using marvex::PitchAnalysis;
 
 constexpr std::size_t kFrames = 512;
 constexpr std::size_t kSignalFrames = 512 * 256;  // cycled through, 2.9 s at 44.1 kHz
@@ -82,16 +82,15 @@ void BM_Floor(benchmark::State& state, Input input) {
 
 void runProcess(benchmark::State& state, Input input, float precision) {
     const auto& samples = signal(input);
-    KernelHarness unit(kRate, 440.0f, precision);
-    auto kernel = unit.makeKernel();
+    PitchAnalysis analysis(kRate, 440.0f);
     std::vector<float> out(kFrames);
-    bool silence = false;
     // Start from a full ring, as in a running unit.
     for (std::size_t at = 0; at < kSignalFrames; at += kFrames)
-        kernel->Process(samples.data() + at, out.data(), kFrames, 1, silence);
+        analysis.process(samples.data() + at, out.data(), kFrames, 1, precision);
     std::size_t at = 0;
     for (auto _ : state) {
-        kernel->Process(samples.data() + at, out.data(), kFrames, 1, silence);
+        benchmark::DoNotOptimize(
+            analysis.process(samples.data() + at, out.data(), kFrames, 1, precision));
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
         at = (at + kFrames) % kSignalFrames;
@@ -118,19 +117,16 @@ void BM_CaptureOnlyCall(benchmark::State& state) {
 // from scratch. The capture of 2n samples is about 1% of it.
 void BM_EstimateWorst(benchmark::State& state) {
     const auto precision = static_cast<float>(state.range(0));
-    constexpr int kRecords[] = {16, 64, 128, 256, 512};
-    const int records = kRecords[state.range(0)];
-    KernelHarness unit(kRate, 440.0f, precision);
-    auto kernel = unit.makeKernel();
+    const int records = PitchAnalysis::recordsFor(precision);
+    PitchAnalysis analysis(kRate, 440.0f);
     std::vector<float> lobes(2 * static_cast<std::size_t>(records), -1.0f);
     float area = 0.06f;
     for (int k = 0; k < records; ++k, area *= 1.12f) lobes[2 * k + 1] = area;
     std::vector<float> out(lobes.size());
-    bool silence = false;
-    kernel->Process(lobes.data(), out.data(), static_cast<std::uint32_t>(lobes.size()), 1, silence);
+    const auto frames = static_cast<std::uint32_t>(lobes.size());
+    analysis.process(lobes.data(), out.data(), frames, 1, precision);
     for (auto _ : state) {
-        kernel->Process(lobes.data(), out.data(), static_cast<std::uint32_t>(lobes.size()), 1,
-                        silence);
+        benchmark::DoNotOptimize(analysis.process(lobes.data(), out.data(), frames, 1, precision));
         benchmark::ClobberMemory();
     }
     state.counters["records"] = records;

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <vector>
 
-#include "analysis/MarvexParameterIDs.h"
 #include "tests/unit/TunerHost.h"
+#include "unit/MarvexParameters.h"
 
 namespace {
 

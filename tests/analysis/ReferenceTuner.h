@@ -9,6 +9,7 @@
 
 #include "analysis/AnalysisConstants.h"
 #include "analysis/Bubble.h"
+#include "analysis/PitchResult.h"
 
 namespace marvex::test {
 
@@ -17,7 +18,6 @@ struct ReferenceTuner {
     float prev = 0.0f, area = 0.0f;
     std::int32_t writeIndex = 0;
     std::uint32_t position = 0;
-    float params[8] = {};
 
     ReferenceTuner() {
         for (Bubble& b : ring) b = Bubble{0.0f, 0, 0, -1.0f, 0.0f, 0};
@@ -31,8 +31,8 @@ struct ReferenceTuner {
                                    : 16;
     }
 
-    void process(std::span<const float> in, float precision, float sr,
-                 std::span<const float, 96> upper, std::span<const float, 96> central) {
+    PitchResult process(std::span<const float> in, float precision, float sr,
+                        std::span<const float, 96> upper, std::span<const float, 96> central) {
         const int n = records(precision);
         bool accepted = false;
         for (float x : in) {
@@ -58,11 +58,11 @@ struct ReferenceTuner {
             prev = x;
             ++position;
         }
-        if (accepted) estimate(n, sr, upper, central);
+        return accepted ? estimate(n, sr, upper, central) : PitchResult{};
     }
 
-    void estimate(int n, float sr, std::span<const float, 96> upper,
-                  std::span<const float, 96> central) {
+    PitchResult estimate(int n, float sr, std::span<const float, 96> upper,
+                         std::span<const float, 96> central) {
         for (int i = 0; i < n; ++i) {
             Bubble& me = ring[i];
             if (me.matchRatio != -1.0f) continue;
@@ -95,7 +95,9 @@ struct ReferenceTuner {
         int best = 0;
         for (int k = 1, highest = 0; k < 96; ++k)
             if (votes[k] > highest) highest = votes[best = k];
-        if (best > 0) params[6] = static_cast<float>(best);
+        PitchResult result;
+        result.hasNote = best > 0;
+        result.note = best;
         float sum = 0.0f, weights = 0.0f;
         for (int i = 0; i < n; ++i) {
             if (ring[i].noteIndex != best || !(ring[i].matchRatio > -1.0f)) continue;
@@ -104,16 +106,18 @@ struct ReferenceTuner {
             weights = weights + w;
         }
         const float average = weights > 0.0f ? sum / weights : sum;
-        if (!(average > 0.0f)) return;
+        if (!(average > 0.0f)) return result;
         const float f = sr / average;
         const float c = sr / central[best];
         const float lower = best > 0 ? sr / upper[best - 1] : c - 1.0f;
         const float u = sr / upper[best];
-        params[2] = f;
-        params[4] = c;
-        if (best > 0) params[3] = lower;
-        params[5] = u;
-        params[7] = f >= c ? (f - c) / (u - c) : (f - c) / (c - lower);
+        result.hasPitch = true;
+        result.frequencyHz = f;
+        result.centralHz = c;
+        result.lowerHz = lower;
+        result.upperHz = u;
+        result.deviation = f >= c ? (f - c) / (u - c) : (f - c) / (c - lower);
+        return result;
     }
 };
 

@@ -10,7 +10,6 @@
 #include <numbers>
 #include <vector>
 
-#include "analysis/MarvexParameterIDs.h"
 #include "format/AURenderCallbackStruct.h"
 #include "format/AudioUnitHandle.h"
 #include "format/CAStreamBasicDescription.h"
@@ -18,6 +17,7 @@
 #include "format/ComponentServices.h"
 #include "format/PlugInBundle.h"
 #include "unit/MarvexIdentity.h"
+#include "unit/MarvexParameters.h"
 
 #ifndef MARVEX_TEST_BUNDLE_DIR
 #error "MARVEX_TEST_BUNDLE_DIR must name the plug-in bundle to load"

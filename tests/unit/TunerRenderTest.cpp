@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "format/AudioUnitConnection.h"
 #include "format/AudioUnitParameterEvent.h"
 #include "tests/support/AllocationCounter.h"
@@ -68,6 +70,48 @@ TEST(TunerRender, PassesA440ThroughAndFindsIt) {
     std::vector<std::vector<float>> out(1);
     ASSERT_EQ(RenderBlocks(unit, out, kHalfSecond, 480), noErr);
     ExpectA440(unit);
+}
+
+// What the kernels publish: every channel writes the same parameters, so the last channel's
+// findings remain; a pitch in bin 0 comes without a note and a lower band edge, which keep
+// their values; Pitch is read when the kernels are built, at initialisation.
+TEST(TunerRender, PublishesTheLastChannelsFindingsAtTheInitialisedPitch) {
+    struct Case {
+        std::vector<double> tones;  // one per channel
+        float note, centralHz;      // -7: kept its earlier value
+    };
+    const Case cases[] = {
+        {{440.0, 220.0}, 36.0f, 220.0f}, {{220.0, 440.0}, 48.0f, 440.0f}, {{27.3}, -7.0f, 27.5f}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.tones.size() << " channels, last " << c.tones.back());
+        AudioUnitHandle unit = OpenTuner();
+        SignalSource source;
+        for (double hz : c.tones) source.channels.push_back(Sine(hz, kRate, 2 * kHalfSecond));
+        const auto channels = UInt32(c.tones.size());
+        ASSERT_TRUE(unit && !SetFormats(unit, channels, kRate) && !source.AttachTo(unit) &&
+                    !unit.SetParameter(kParam_Note, 0, 0, -7.0f) &&
+                    !unit.SetParameter(kParam_LowerFrequency, 0, 0, -7.0f) && !unit.Initialize());
+        // Too late for these kernels.
+        ASSERT_EQ(unit.SetParameter(kParam_Pitch, 0, 0, 415.0f), noErr);
+        std::vector<std::vector<float>> out(channels);
+        // Whole blocks: in the last one every channel of the two-channel cases publishes.
+        ASSERT_EQ(RenderBlocks(unit, out, 80 * 512, 512), noErr);
+        EXPECT_EQ(Parameter(unit, kParam_Note), c.note);
+        EXPECT_NEAR(Parameter(unit, kParam_CentralFrequency), c.centralHz, 1e-3f);
+        EXPECT_NEAR(Parameter(unit, kParam_Frequency), c.tones.back(), 0.1);
+        if (c.note < 0) {
+            EXPECT_EQ(Parameter(unit, kParam_LowerFrequency), -7.0f);
+            continue;
+        }
+        // Initialised again, the kernels take the new Pitch: the tone is a semitone above a bin
+        // centre of 415 Hz's grid.
+        ASSERT_EQ(unit.Uninitialize(), noErr);
+        ASSERT_EQ(unit.Initialize(), noErr);
+        ASSERT_EQ(RenderBlocks(unit, out, 40 * 512, 512), noErr);
+        EXPECT_EQ(Parameter(unit, kParam_Note), c.note + 1.0f);
+        EXPECT_NEAR(Parameter(unit, kParam_CentralFrequency),
+                    415.0 * std::pow(2.0, (c.note + 1.0 - 48.0) / 12.0), 1e-3);
+    }
 }
 
 TEST(TunerRender, FormatsAndChannelConfigurations) {

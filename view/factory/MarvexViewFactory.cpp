@@ -7,8 +7,8 @@
 #include <new>
 #include <optional>
 
-#include "analysis/MarvexParameterIDs.h"
 #include "format/AudioUnitCalls.h"
+#include "unit/MarvexParameters.h"
 #include "view/NSBundle.h"
 #include "view/NSColor.h"
 #include "view/NSImage.h"

@@ -1,33 +1,24 @@
-#include "analysis/MarvexKernel.h"
-
-#include <emmintrin.h>
-
 #include <algorithm>
 #include <bit>
 #include <cstddef>
 
 #include "analysis/AnalysisConstants.h"
-#include "analysis/MarvexParameterIDs.h"
+#include "analysis/Intrinsics.h"
+#include "analysis/PitchAnalysis.h"
 
-using namespace marvex;
+namespace marvex {
 
-MarvexKernel::MarvexKernel(AUEffectBase* inAudioUnit)
-    : AUKernelBase(inAudioUnit), mBlockCount(0), mWriteIndex(0) {
+PitchAnalysis::PitchAnalysis(double sampleRate, float pitch)
+    : mGrid(static_cast<float>(sampleRate), pitch), mSampleRate(static_cast<float>(sampleRate)) {
     for (Bubble& b : mBubbles) b = Bubble{0.0f, 0, 0, kUnmatched, 0.0f, 0};
-    prepareTones();
-    mZeroPeriodBin = static_cast<std::uint8_t>(binOfPeriod(0.0f));
+    mZeroPeriodBin = static_cast<std::uint8_t>(mGrid.binOfPeriod(0.0f));
     for (std::uint8_t& bin : mPeriodBins) bin = mZeroPeriodBin;
     for (std::uint32_t& bits : mAreaBits) bits = 0;
     mPrefixSums[0] = 0.0f;
     mPrefixWeights[0] = 0.0f;
 }
 
-MarvexKernel::~MarvexKernel() = default;
-
-void MarvexKernel::Reset() {}
-
-int MarvexKernel::getMaxBubbles() {
-    const float precision = GetParameter(kParam_Precision);
+int PitchAnalysis::recordsFor(float precision) {
     if (precision == 1.0f) return 64;
     if (precision == 2.0f) return 128;
     if (precision == 3.0f) return 256;
@@ -35,24 +26,22 @@ int MarvexKernel::getMaxBubbles() {
     return 16;
 }
 
-void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t inFramesToProcess,
-                           std::uint32_t inNumChannels, bool& /*ioSilence*/) {
-    const int n = getMaxBubbles();
+PitchResult PitchAnalysis::process(const float* in, float* out, std::uint32_t frames,
+                                   std::size_t stride, float precision) {
+    const int n = recordsFor(precision);
     // Two loops that do exactly the same: one with branches, fast while lobes are long and
     // branches predictable (tones), one without, for input that changes sign every few samples
     // (noise), where the branches would be mispredicted about once per sample. The last call's
     // lobe count picks one.
-    const std::uint32_t accepted =
-        mDenseLobes ? captureDense(inSourceP, inDestP, inFramesToProcess, inNumChannels, n)
-                    : captureSparse(inSourceP, inDestP, inFramesToProcess, inNumChannels, n);
-    mDenseLobes = std::uint64_t{accepted} * 16 > inFramesToProcess;
-    ++mBlockCount;
+    const std::uint32_t accepted = mDenseLobes ? captureDense(in, out, frames, stride, n)
+                                               : captureSparse(in, out, frames, stride, n);
+    mDenseLobes = std::uint64_t{accepted} * 16 > frames;
     // The estimate recounts only the records written since it last ran, which it can tell
     // only while the ring size stays the same.
     if (n != mCountedRecords) mCountedRecords = 0;
     constexpr std::uint32_t kMostAdvances = kBubbleCapacity;
     mAdvances = accepted > kMostAdvances - mAdvances ? kMostAdvances : mAdvances + accepted;
-    if (accepted > 0) updateFrequency();
+    return accepted > 0 ? estimate(precision) : PitchResult{};
 }
 
 // Capture has two states, carried by the sign of the previous sample: inside a lobe (> 0) or
@@ -60,15 +49,15 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
 // end a lobe. The area is a plain serial sum: its rounding is part of the result, so the order
 // of the additions may not change.
 
-[[gnu::always_inline]] inline void MarvexKernel::startLobe(float x, std::uint32_t pos,
-                                                           std::int32_t writeIndex) {
+[[gnu::always_inline]] inline void PitchAnalysis::startLobe(float x, std::uint32_t pos,
+                                                            std::int32_t writeIndex) {
     mBubbles[writeIndex] = Bubble{x, pos, pos, kUnmatched, 0.0f, 0};
     mPeriodBins[writeIndex] = mZeroPeriodBin;
     mAreaBits[writeIndex] = std::bit_cast<std::uint32_t>(x);
 }
 
-[[gnu::always_inline]] inline bool MarvexKernel::closeLobe(float area, std::uint32_t pos,
-                                                           std::int32_t& writeIndex, int n) {
+[[gnu::always_inline]] inline bool PitchAnalysis::closeLobe(float area, std::uint32_t pos,
+                                                            std::int32_t& writeIndex, int n) {
     Bubble& b = mBubbles[writeIndex];
     b.period = 0.0f;
     mPeriodBins[writeIndex] = mZeroPeriodBin;
@@ -84,9 +73,8 @@ void MarvexKernel::Process(const float* inSourceP, float* inDestP, std::uint32_t
     return kept;
 }
 
-std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
-                                         std::uint32_t inFramesToProcess, std::size_t stride,
-                                         int n) {
+std::uint32_t PitchAnalysis::captureDense(const float* in, float* out, std::uint32_t frames,
+                                          std::size_t stride, int n) {
     // Chunks of samples in two passes: the first, without a branch, copies, keeps the area and
     // notes where lobes start and end; the second applies those notes to the ring in order.
     constexpr std::uint32_t kChunk = 256;
@@ -95,17 +83,24 @@ std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
     std::uint8_t noteStarts[kChunk];
     std::uint32_t accepted = 0;
     std::int32_t writeIndex = mWriteIndex;
+#if MARVEX_ANALYSIS_SSE2
     __m128 prev = _mm_set_ss(mPrevSample);
     __m128 area = _mm_set_ss(mCurrentArea);
     const __m128 zero = _mm_setzero_ps();
+#else
+    float prev = mPrevSample;
+    float area = mCurrentArea;
+#endif
     std::uint32_t pos = mPosition;
     std::size_t offset = 0;
-    for (std::uint32_t done = 0; done < inFramesToProcess;) {
-        const std::uint32_t frames = std::min(kChunk, inFramesToProcess - done);
+    for (std::uint32_t done = 0; done < frames;) {
+        const std::uint32_t chunk = std::min(kChunk, frames - done);
         std::uint32_t notes = 0;
-        for (std::uint32_t i = 0; i < frames; ++i, offset += stride) {
-            const float sample = inSourceP[offset];
-            inDestP[offset] = sample;
+        for (std::uint32_t i = 0; i < chunk; ++i, offset += stride) {
+            const float sample = in[offset];
+            out[offset] = sample;
+            notePos[notes] = pos + i;
+#if MARVEX_ANALYSIS_SSE2
             const __m128 x = _mm_set_ss(sample);
             const __m128 nonNegative = _mm_cmpge_ss(x, zero);
             const __m128 negative = _mm_cmplt_ss(x, zero);
@@ -115,7 +110,6 @@ std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
             const __m128 ends = _mm_and_ps(inside, negative);
             const int startBit = _mm_movemask_ps(starts) & 1;
             const int endBit = _mm_movemask_ps(ends) & 1;
-            notePos[notes] = pos + i;
             // A start notes its first sample, an end the finished area.
             noteValue[notes] =
                 _mm_cvtss_f32(_mm_or_ps(_mm_and_ps(starts, x), _mm_andnot_ps(starts, area)));
@@ -128,6 +122,25 @@ std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
                 _mm_or_ps(_mm_or_ps(_mm_and_ps(starts, x), _mm_and_ps(grows, _mm_add_ss(area, x))),
                           _mm_and_ps(keep, area));
             prev = x;
+#else
+            // The same with all-ones or all-zero masks over the floats' bits.
+            const float x = sample;
+            const bool startBit = (prev < 0.0f) & (x >= 0.0f);
+            const bool growBit = (prev > 0.0f) & (x >= 0.0f);
+            const bool endBit = (prev > 0.0f) & (x < 0.0f);
+            const std::uint32_t starts = 0u - std::uint32_t{startBit};
+            const std::uint32_t grows = 0u - std::uint32_t{growBit};
+            const std::uint32_t keep = ~(starts | grows | (0u - std::uint32_t{endBit}));
+            const std::uint32_t xBits = std::bit_cast<std::uint32_t>(x);
+            const std::uint32_t areaBits = std::bit_cast<std::uint32_t>(area);
+            noteValue[notes] = std::bit_cast<float>((starts & xBits) | (~starts & areaBits));
+            noteStarts[notes] = static_cast<std::uint8_t>(startBit);
+            notes += static_cast<std::uint32_t>(startBit | endBit);
+            area = std::bit_cast<float>((starts & xBits) |
+                                        (grows & std::bit_cast<std::uint32_t>(area + x)) |
+                                        (keep & areaBits));
+            prev = x;
+#endif
         }
         for (std::uint32_t k = 0; k < notes; ++k) {
             if (noteStarts[k])
@@ -135,19 +148,23 @@ std::uint32_t MarvexKernel::captureDense(const float* inSourceP, float* inDestP,
             else
                 accepted += closeLobe(noteValue[k], notePos[k], writeIndex, n) ? 1 : 0;
         }
-        pos += frames;
-        done += frames;
+        pos += chunk;
+        done += chunk;
     }
+#if MARVEX_ANALYSIS_SSE2
     mPrevSample = _mm_cvtss_f32(prev);
     mCurrentArea = _mm_cvtss_f32(area);
+#else
+    mPrevSample = prev;
+    mCurrentArea = area;
+#endif
     mWriteIndex = writeIndex;
     mPosition = pos;
     return accepted;
 }
 
-std::uint32_t MarvexKernel::captureSparse(const float* inSourceP, float* inDestP,
-                                          std::uint32_t inFramesToProcess, std::size_t stride,
-                                          int n) {
+std::uint32_t PitchAnalysis::captureSparse(const float* in, float* out, std::uint32_t frames,
+                                           std::size_t stride, int n) {
     // Runs of samples that keep the state (positive inside a lobe, negative outside) go through
     // tight loops; only the sample that changes it takes the general step.
     std::uint32_t accepted = 0;
@@ -156,18 +173,18 @@ std::uint32_t MarvexKernel::captureSparse(const float* inSourceP, float* inDestP
     std::int32_t writeIndex = mWriteIndex;
     const std::uint32_t base = mPosition;
     std::uint32_t i = 0;
-    while (i < inFramesToProcess) {
+    while (i < frames) {
         if (prev > 0.0f) {
-            for (; i < inFramesToProcess; ++i) {
-                const float x = inSourceP[i * stride];
-                inDestP[i * stride] = x;
+            for (; i < frames; ++i) {
+                const float x = in[i * stride];
+                out[i * stride] = x;
                 if (!(x > 0.0f)) break;
                 area += x;
             }
-            if (i == inFramesToProcess) break;
+            if (i == frames) break;
             // 0 still adds (and leaves neither state), a negative sample ends the lobe, NaN
             // does nothing but leave neither state.
-            const float x = inSourceP[i * stride];
+            const float x = in[i * stride];
             if (x >= 0.0f) {
                 area += x;
             } else if (x < 0.0f) {
@@ -177,13 +194,13 @@ std::uint32_t MarvexKernel::captureSparse(const float* inSourceP, float* inDestP
             prev = x;
             ++i;
         } else if (prev < 0.0f) {
-            for (; i < inFramesToProcess; ++i) {
-                const float x = inSourceP[i * stride];
-                inDestP[i * stride] = x;
+            for (; i < frames; ++i) {
+                const float x = in[i * stride];
+                out[i * stride] = x;
                 if (!(x < 0.0f)) break;
             }
-            if (i == inFramesToProcess) break;
-            const float x = inSourceP[i * stride];
+            if (i == frames) break;
+            const float x = in[i * stride];
             if (x >= 0.0f) {
                 area = x;
                 startLobe(x, base + i, writeIndex);
@@ -192,16 +209,18 @@ std::uint32_t MarvexKernel::captureSparse(const float* inSourceP, float* inDestP
             ++i;
         } else {
             // After 0, -0 or NaN a sample can neither start, grow nor end a lobe.
-            prev = inSourceP[i * stride];
-            inDestP[i * stride] = prev;
+            prev = in[i * stride];
+            out[i * stride] = prev;
             ++i;
         }
     }
-    if (inFramesToProcess > 0) prev = inSourceP[std::size_t{inFramesToProcess - 1} * stride];
+    if (frames > 0) prev = in[std::size_t{frames - 1} * stride];
 
     mPrevSample = prev;
     mCurrentArea = area;
     mWriteIndex = writeIndex;
-    mPosition = base + inFramesToProcess;
+    mPosition = base + frames;
     return accepted;
 }
+
+}  // namespace marvex
