@@ -1,7 +1,7 @@
 #pragma once
 
 // A second, deliberately plain rendering of the tuner's arithmetic (dividing for every ratio,
-// scanning the tone table linearly, summing votes one by one), used to check the kernel's
+// scanning the tone table linearly, summing votes one by one), used to check the analysis's
 // faster paths bit for bit.
 
 #include <cstdint>
