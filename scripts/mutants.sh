@@ -133,8 +133,11 @@ read -r -d '' MUTANTS <<'EOF' || true
 - for (int semitone = 1; semitone < 12; ++semitone) {
 + for (int semitone = 1; semitone < 11; ++semitone) {
 @ analysis/PitchEstimate.cpp: a NaN average period is published
-- if (!(average > 0.0f)) return;
-+ if (average < 0.0f) return;
+- if (!(average > 0.0f)) return result;
++ if (average < 0.0f) return result;
+@ unit/MarvexKernel.cpp: bin 0's missing lower band edge is published
+- if (result.hasNote) mEffectUnit->SetParameter(kParam_LowerFrequency, result.lowerHz);
++ mEffectUnit->SetParameter(kParam_LowerFrequency, result.lowerHz);
 @ unit/Marvex.cpp: parameter info one past the table is read
 - if (inScope != kAudioUnitScope_Global || inParameterID >= kNumberOfParameters)
 + if (inScope != kAudioUnitScope_Global || inParameterID > kNumberOfParameters)
