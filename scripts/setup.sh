@@ -7,11 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libplist-dev libsndfile1-dev
   libcli11-dev nlohmann-json3-dev
-<<<<<<< HEAD
   jackd2 libjack-jackd2-dev
-=======
   libx11-dev lv2-dev fonts-dejavu-core xvfb
->>>>>>> 8fe0c88 (LV2 UI: the tuner's needle view in an X11 window embedded in the host's, with its test host under Xvfb)
 )
 # Extra tool sets, asked for by name: fuzz (clang + libFuzzer runtime), m32 (32-bit build).
 for extra in "$@"; do
