@@ -14,38 +14,29 @@ void forgetEstimate(TunerSession& session) {
     session.unit().setParameter(kTunerNote, kNoEstimate);
 }
 
-float loudestRms(std::span<const float* const> input, std::uint32_t frames) {
-    float loudest = 0.0f;
-    for (const float* channel : input) {
-        double sum = 0.0;
-        for (std::uint32_t i = 0; i < frames; ++i) sum += double{channel[i]} * channel[i];
-        loudest = std::max(loudest, static_cast<float>(std::sqrt(sum / std::max(frames, 1u))));
-    }
-    return loudest;
-}
-
 }  // namespace
 
-std::vector<TuneSegment> tuneSource(AudioSource& source, TunerSession& session,
-                                    const TuneSettings& settings,
-                                    const ProgressHandler& onProgress) {
+std::vector<TuneBlock> tuneBlocks(AudioSource& source, TunerSession& session,
+                                  const TuneSettings& settings, const ProgressHandler& onProgress) {
     const double sampleRateHz = source.info().sampleRateHz;
     const auto restartAfterFrames =
         static_cast<std::int64_t>(settings.minSilenceSeconds * sampleRateHz);
     std::vector<TuneBlock> blocks;
     std::int64_t silentFrames = 0;
     bool restarted = false;
+    SignalConditioner conditioner(sampleRateHz, session.channels(), session.blockFrames(),
+                                  settings.conditioning);
     forgetEstimate(session);
-    const auto onBlock = [&](const BlockRecord& record, std::span<const float* const> input) {
+    const auto onBlock = [&](const BlockRecord& record, std::span<const float* const>) {
         TuneBlock block;
         block.frame = record.frame;
         block.frames = record.frames;
-        block.levelRms = loudestRms(input, record.frames);
+        block.sounding = conditioner.gateOpen();
         block.frequencyHz = record.value(kTunerFrequency);
         block.centralHz = record.value(kTunerCentralFrequency);
         block.note = record.value(kTunerNote);
         blocks.push_back(block);
-        if (isSilentLevel(block.levelRms, settings)) {
+        if (!block.sounding) {
             silentFrames += record.frames;
             if (!restarted && silentFrames >= restartAfterFrames) {
                 session.restart();
@@ -58,8 +49,15 @@ std::vector<TuneSegment> tuneSource(AudioSource& source, TunerSession& session,
         }
         return true;
     };
-    renderFile(source, session, onBlock, onProgress);
-    return segmentTune(blocks, settings, sampleRateHz);
+    renderFile(source, session, onBlock, onProgress, &conditioner);
+    return blocks;
+}
+
+std::vector<TuneSegment> tuneSource(AudioSource& source, TunerSession& session,
+                                    const TuneSettings& settings,
+                                    const ProgressHandler& onProgress) {
+    return segmentTune(tuneBlocks(source, session, settings, onProgress), settings,
+                       source.info().sampleRateHz);
 }
 
 }  // namespace marvex

@@ -12,16 +12,11 @@ constexpr int kUnclear = -1;
 
 }  // namespace
 
-bool isSilentLevel(float rms, const TuneSettings& settings) {
-    if (!(rms > 0.0f)) return true;
-    return 20.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
-}
-
 TuneSegmenter::TuneSegmenter(const TuneSettings& settings, double sampleRateHz)
     : mSettings(settings), mSampleRateHz(sampleRateHz) {}
 
 int TuneSegmenter::labelOf(const TuneBlock& block) const {
-    if (isSilentLevel(block.levelRms, mSettings)) return kSilence;
+    if (!block.sounding) return kSilence;
     const auto bin = noteBin(block.note);
     const bool published = std::isfinite(block.frequencyHz) && block.frequencyHz > 0.0f &&
                            std::isfinite(block.centralHz) && block.centralHz > 0.0f;

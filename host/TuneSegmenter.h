@@ -5,22 +5,24 @@
 #include <span>
 #include <vector>
 
+#include "host/SignalConditioner.h"
+
 namespace marvex {
 
 // What `tune` and `live` keep of one rendered block.
 struct TuneBlock {
     std::int64_t frame = 0;
     std::uint32_t frames = 0;
-    float levelRms = 0.0f;     // loudest channel's RMS over the block
+    bool sounding = false;     // the level gate was open after the block
     float frequencyHz = 0.0f;  // published Frequency; NaN while there is no estimate
     float centralHz = 0.0f;    // published CentralFrequency
     float note = 0.0f;         // published Note; NaN while there is no estimate
 };
 
 struct TuneSettings {
-    double silenceDbfs = -45.0;      // blocks quieter than this are silence
-    double minNoteSeconds = 0.15;    // shorter note runs are not stable notes
-    double minSilenceSeconds = 0.1;  // shorter quiet gaps do not split a note
+    ConditioningSettings conditioning;  // what the tuner hears; the gate decides silence
+    double minNoteSeconds = 0.15;       // shorter note runs are not stable notes
+    double minSilenceSeconds = 0.1;     // shorter quiet gaps do not split a note
 };
 
 struct TuneSegment {
@@ -42,8 +44,6 @@ struct TuneEvent {
     Kind kind = Kind::Ended;
     TuneSegment segment;
 };
-
-bool isSilentLevel(float rms, const TuneSettings& settings);
 
 // Cuts a stream of blocks into stable notes, silences and sounding stretches without a stable
 // pitch, as the blocks arrive. Segments are in order and cover the blocks without gaps. Brief

@@ -42,7 +42,7 @@ void TunerSession::restart() {
 }
 
 std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockHandler& onBlock,
-                        const ProgressHandler& onProgress) {
+                        const ProgressHandler& onProgress, SignalConditioner* conditioner) {
     const std::uint32_t channels = session.channels();
     const std::uint32_t block = session.blockFrames();
     // The source is read in large chunks (a read costs far more than the frames it carries)
@@ -64,10 +64,13 @@ std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockH
         for (std::size_t offset = 0; offset < got && more; offset += block) {
             const std::size_t frames = std::min<std::size_t>(block, got - offset);
             for (std::uint32_t c = 0; c < channels; ++c) readable[c] = writable[c] + offset;
-            session.renderBlock(readable, static_cast<std::uint32_t>(frames), record);
+            const std::span<const float* const> input(readable.data(), readable.size());
+            const auto count = static_cast<std::uint32_t>(frames);
+            session.renderBlock(conditioner ? conditioner->process(input, count) : input, count,
+                                record);
             done += static_cast<std::int64_t>(frames);
             if (onProgress) onProgress(done);
-            more = onBlock(record, std::span<const float* const>(readable.data(), readable.size()));
+            more = onBlock(record, input);
         }
     }
     return done;

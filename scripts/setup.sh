@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libplist-dev libsndfile1-dev
-  libcli11-dev nlohmann-json3-dev
+  libcli11-dev nlohmann-json3-dev libfftw3-dev
   jackd2 libjack-jackd2-dev
   libx11-dev lv2-dev fonts-dejavu-core xvfb
 )

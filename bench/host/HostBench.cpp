@@ -68,7 +68,7 @@ void BM_SegmentTenMinutes(benchmark::State& state) {
     for (std::int64_t i = 0; i < 10 * 60 * 44100 / 512; ++i) {
         const bool sounding = (i / 200) % 4 != 3;
         const float note = static_cast<float>(19 + (i / 800) % 24);
-        blocks.push_back({i * 512, 512, sounding ? 0.2f : 0.0f, 110.0f, 110.0f, note});
+        blocks.push_back({i * 512, 512, sounding, 110.0f, 110.0f, note});
     }
     for (auto _ : state) benchmark::DoNotOptimize(segmentTune(blocks, TuneSettings{}, kRateHz));
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(blocks.size()));

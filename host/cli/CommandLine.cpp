@@ -100,6 +100,7 @@ int runCommandLine(int argc, char** argv) {
 
     // tune
     TuneOptions tune;
+    bool rawTune = false;
     TunerFlags tuneFlags;
     CLI::App* tuneCommand = app.add_subcommand(
         "tune", "Cut an audio file into stable notes: name, frequency, cents off, needle");
@@ -109,9 +110,14 @@ int runCommandLine(int argc, char** argv) {
     tuneCommand->add_option("-o,--output", tune.output,
                             "Write to this file instead of standard output");
     tuneCommand
-        ->add_option("--silence", tune.segmentation.silenceDbfs,
-                     "Level in dBFS below which a block is silence (default -45)")
+        ->add_option("--silence", tune.segmentation.conditioning.gate.openDbfs,
+                     "Level gate: a tone must reach this RMS in dBFS to be heard (default -70); "
+                     "it is heard until 6 dB below, and noise of any level is silence")
         ->check(kFinite & CLI::Range(-150.0, 0.0));
+    tuneCommand->add_flag(
+        "--raw", rawTune,
+        "The tuner hears the file as it is, without the host's band-limiting and level "
+        "normalisation (the gate still decides silence)");
     tuneCommand
         ->add_option("--min-note", tune.segmentation.minNoteSeconds,
                      "Shortest stable note in seconds (default 0.15)")
@@ -197,6 +203,7 @@ int runCommandLine(int argc, char** argv) {
         }
         if (*tuneCommand) {
             tuneFlags.apply(tune.tuner);
+            tune.segmentation.conditioning.enabled = !rawTune;
             return runTune(global, tune);
         }
         if (*viewCommand) {

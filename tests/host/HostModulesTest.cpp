@@ -49,16 +49,16 @@ namespace {
 // Blocks of 441 frames at 44.1 kHz (10 ms each).
 struct BlockScript {
     std::vector<TuneBlock> blocks;
-    void add(int count, float level, float note, float frequencyHz, float centralHz) {
+    void add(int count, bool sounding, float note, float frequencyHz, float centralHz) {
         for (int i = 0; i < count; ++i) {
             const std::int64_t frame = blocks.empty() ? 0 : blocks.back().frame + 441;
-            blocks.push_back({frame, 441, level, frequencyHz, centralHz, note});
+            blocks.push_back({frame, 441, sounding, frequencyHz, centralHz, note});
         }
     }
-    void silence(int count) { add(count, 0.0f, 48.0f, 440.0f, 440.0f); }
-    void unclear(int count) { add(count, 0.3f, std::nanf(""), std::nanf(""), std::nanf("")); }
+    void silence(int count) { add(count, false, 48.0f, 440.0f, 440.0f); }
+    void unclear(int count) { add(count, true, std::nanf(""), std::nanf(""), std::nanf("")); }
     void note(int count, int bin, float frequencyHz, float centralHz) {
-        add(count, 0.3f, static_cast<float>(bin), frequencyHz, centralHz);
+        add(count, true, static_cast<float>(bin), frequencyHz, centralHz);
     }
 };
 

@@ -1,0 +1,181 @@
+#include "host/RegisterEstimator.h"
+
+#include <fftw3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <mutex>
+#include <new>
+
+namespace marvex {
+namespace {
+
+constexpr std::size_t kWindow = 1024;            // decimated samples analysed
+constexpr std::size_t kTransform = 2 * kWindow;  // zero-padded: no circular wrap of lags
+constexpr std::size_t kHop = 256;                // decimated samples between analyses
+constexpr double kTargetRateHz = 11025.0;
+// Of the autocorrelation's peaks, the first at least this share of the highest gives the
+// period: later ones are its multiples (octaves below), which noise may raise a little.
+constexpr double kPeakShare = 0.9;
+
+// FFTW's planner is not thread-safe; plans are made once per estimator.
+std::mutex& plannerMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
+struct RegisterEstimator::Transform {
+    float* samples = nullptr;           // kTransform reals
+    fftwf_complex* spectrum = nullptr;  // kTransform / 2 + 1
+    fftwf_plan forward = nullptr;
+    fftwf_plan backward = nullptr;
+    std::unique_ptr<double[]> squares{new double[kWindow / 2 + 1]};
+
+    Transform() {
+        samples = fftwf_alloc_real(kTransform);
+        spectrum = fftwf_alloc_complex(kTransform / 2 + 1);
+        if (samples != nullptr && spectrum != nullptr) {
+            const std::lock_guard lock(plannerMutex());
+            forward = fftwf_plan_dft_r2c_1d(static_cast<int>(kTransform), samples, spectrum,
+                                            FFTW_ESTIMATE);
+            backward = fftwf_plan_dft_c2r_1d(static_cast<int>(kTransform), spectrum, samples,
+                                             FFTW_ESTIMATE);
+        }
+        if (forward == nullptr || backward == nullptr) {
+            release();
+            throw std::bad_alloc();
+        }
+    }
+    ~Transform() { release(); }
+    void release() {
+        const std::lock_guard lock(plannerMutex());
+        if (forward != nullptr) fftwf_destroy_plan(forward);
+        if (backward != nullptr) fftwf_destroy_plan(backward);
+        fftwf_free(samples);
+        fftwf_free(spectrum);
+        forward = backward = nullptr;
+        samples = nullptr;
+        spectrum = nullptr;
+    }
+};
+
+RegisterEstimator::RegisterEstimator(double sampleRateHz)
+    : mDecimatedRateHz(sampleRateHz),
+      mDecimation(std::max<std::size_t>(1, static_cast<std::size_t>(sampleRateHz / kTargetRateHz))),
+      mHistory(new float[kWindow]()),
+      mTransform(std::make_unique<Transform>()) {
+    mDecimatedRateHz = sampleRateHz / static_cast<double>(mDecimation);
+    mAntiAlias[0].setLowPass(sampleRateHz, 0.4 * mDecimatedRateHz, kButterworth4Q1);
+    mAntiAlias[1].setLowPass(sampleRateHz, 0.4 * mDecimatedRateHz, kButterworth4Q2);
+}
+
+RegisterEstimator::~RegisterEstimator() = default;
+
+void RegisterEstimator::reset() {
+    for (Biquad& section : mAntiAlias) section.reset();
+    std::fill(mHistory.get(), mHistory.get() + kWindow, 0.0f);
+    mPhase = mWrite = mSinceAnalysis = 0;
+    mReading = RegisterReading{};
+}
+
+bool RegisterEstimator::push(const float* samples, std::size_t frames) {
+    bool analysed = false;
+    for (std::size_t i = 0; i < frames; ++i) {
+        double x = samples[i];
+        if (mDecimation > 1) x = mAntiAlias[1].process(mAntiAlias[0].process(x));
+        if (++mPhase < mDecimation) continue;
+        mPhase = 0;
+        mHistory[mWrite] = static_cast<float>(x);
+        mWrite = (mWrite + 1) % kWindow;
+        if (++mSinceAnalysis == kHop) {
+            mSinceAnalysis = 0;
+            analyse();
+            analysed = true;
+        }
+    }
+    return analysed;
+}
+
+void RegisterEstimator::analyse() {
+    float* x = mTransform->samples;
+    // Oldest first, then zeros.
+    std::copy(mHistory.get() + mWrite, mHistory.get() + kWindow, x);
+    std::copy(mHistory.get(), mHistory.get() + mWrite, x + (kWindow - mWrite));
+    std::fill(x + kWindow, x + kTransform, 0.0f);
+
+    double energy = 0.0;
+    for (std::size_t i = 0; i < kWindow; ++i) energy += double{x[i]} * x[i];
+    RegisterReading reading;
+    reading.levelDbfs =
+        energy > 0.0 ? 10.0 * std::log10(energy / static_cast<double>(kWindow)) : -200.0;
+    if (!(energy > 1e-20)) {
+        mReading = reading;
+        return;
+    }
+    // Squared differences m(lag) = sum x[j]^2 + x[j + lag]^2 over the overlap, kept as a
+    // running sum, before the transform overwrites the samples.
+    double* squares = mTransform->squares.get();
+    const std::size_t maxLag =
+        std::min(kWindow / 2, static_cast<std::size_t>(mDecimatedRateHz / kLowestHz));
+    {
+        double m = 2.0 * energy;
+        for (std::size_t lag = 0; lag <= maxLag; ++lag) {
+            squares[lag] = m;
+            m -= double{x[lag]} * x[lag] + double{x[kWindow - 1 - lag]} * x[kWindow - 1 - lag];
+        }
+    }
+    fftwf_execute(mTransform->forward);
+    for (std::size_t k = 0; k <= kTransform / 2; ++k) {
+        fftwf_complex& c = mTransform->spectrum[k];
+        c[0] = c[0] * c[0] + c[1] * c[1];
+        c[1] = 0.0f;
+    }
+    fftwf_execute(mTransform->backward);  // x now holds kTransform x the autocorrelation
+    auto nsdf = [&](std::size_t lag) {
+        return squares[lag] > 0.0 ? 2.0 * x[lag] / (kTransform * squares[lag]) : 0.0;
+    };
+
+    // Key maxima: the highest point between each upward and the next downward zero crossing,
+    // after the first downward one (the peak at lag 0).
+    const auto minLag = static_cast<std::size_t>(mDecimatedRateHz / kHighestHz);
+    struct Peak {
+        std::size_t lag;
+        double value;
+    };
+    Peak peaks[64];
+    std::size_t peakCount = 0;
+    double highest = 0.0;
+    bool pastZero = false;
+    bool inPeak = false;
+    for (std::size_t lag = 1; lag < maxLag && peakCount < 64; ++lag) {
+        const double value = nsdf(lag);
+        if (!pastZero) {
+            pastZero = value < 0.0;
+            continue;
+        }
+        if (value > 0.0 && lag >= minLag) {
+            if (!inPeak) peaks[peakCount++] = {lag, value};
+            inPeak = true;
+            if (value > peaks[peakCount - 1].value) peaks[peakCount - 1] = {lag, value};
+        } else if (value <= 0.0) {
+            inPeak = false;
+        }
+    }
+    for (std::size_t p = 0; p < peakCount; ++p) highest = std::max(highest, peaks[p].value);
+    for (std::size_t p = 0; p < peakCount; ++p) {
+        if (peaks[p].value < kPeakShare * highest) continue;
+        // A parabola through the peak and its neighbours places it between samples.
+        const std::size_t lag = peaks[p].lag;
+        const double left = nsdf(lag - 1), mid = nsdf(lag), right = nsdf(lag + 1);
+        const double bend = left - 2.0 * mid + right;
+        const double shift = bend < 0.0 ? std::clamp(0.5 * (left - right) / bend, -0.5, 0.5) : 0.0;
+        reading.frequencyHz = mDecimatedRateHz / (static_cast<double>(lag) + shift);
+        reading.clarity = std::clamp(mid - 0.25 * (left - right) * shift, 0.0, 1.0);
+        break;
+    }
+    mReading = reading;
+}
+
+}  // namespace marvex
