@@ -15,7 +15,7 @@
 #include <string>
 
 #include "host/NoteName.h"
-#include "host/TuneSegmenter.h"
+#include "host/LevelGate.h"
 #include "host/window/TunerWindow.h"
 #include "lv2/ui/UiPorts.h"
 
@@ -66,8 +66,9 @@ struct PortValues {
 
 PanelReading readingOf(const PortValues& values) {
     PanelReading reading;
-    // The same gate as `tune`: quieter blocks are silence, whatever the tuner last found.
-    reading.silent = !(values.levelDbfs >= TuneSettings{}.silenceDbfs);
+    // Quieter than the level at which the front ends' gate opens is silence, whatever the tuner
+    // last found. (The gate also asks for a periodic sound; the ports carry only the level.)
+    reading.silent = !(values.levelDbfs >= LevelGateSettings{}.openDbfs);
     if (const auto bin = noteBin(values.note)) {
         reading.note = noteName(*bin);
         reading.frequencyHz = values.frequencyHz;
