@@ -7,6 +7,7 @@
 #include <exception>
 #include <new>
 
+#include "host/Temperament.h"
 #include "host/cli/Commands.h"
 
 namespace marvex {
@@ -122,6 +123,26 @@ int runCommandLine(int argc, char** argv) {
         ->add_option("--min-note", tune.segmentation.minNoteSeconds,
                      "Shortest stable note in seconds (default 0.15)")
         ->check(kFinite & CLI::Range(0.0, 60.0));
+    auto* temperamentOption =
+        tuneCommand
+            ->add_option("--temperament", tune.temperament,
+                         "Read notes in this temperament: equal (default), just, pythagorean, "
+                         "meantone or werckmeister3; names and cents are its nearest degree's")
+            ->check(CLI::IsMember(Temperament::names()));
+    tuneCommand
+        ->add_option("--tonic", tune.tonic,
+                     "Tonic of the temperament or scale, e.g. C, F#, Bb (default C); it sits "
+                     "where equal temperament puts it")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return pitchClassOf(text) ? std::string() : "not a note name: " + text;
+            },
+            "NOTE"));
+    tuneCommand
+        ->add_option("--scala", tune.scalaFile,
+                     "Read notes in the scale of this Scala file (.scl); degrees are named "
+                     "d<degree>.<period> unless it has twelve to the octave")
+        ->excludes(temperamentOption);
     tuneFlags.add(tuneCommand, tune.tuner, true);
     tuneCommand->footer(kFooter);
 

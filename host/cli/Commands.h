@@ -39,6 +39,9 @@ struct TuneOptions {
     std::string format = "text";
     TunerOptions tuner;
     TuneSettings segmentation;
+    std::string temperament = "equal";
+    std::string tonic = "C";
+    std::string scalaFile;  // a scale to read notes in, instead of a temperament
 };
 
 struct ViewOptions {

@@ -7,7 +7,11 @@
 
 namespace marvex {
 
-void writeTuneText(std::FILE* out, const std::vector<TuneSegment>& segments, double sampleRateHz) {
+void writeTuneText(std::FILE* out, const std::vector<TuneSegment>& segments, double sampleRateHz,
+                   const Intonation* intonation) {
+    if (intonation != nullptr)
+        std::fprintf(out, "temperament %s on %s: notes and cents from its nearest degree\n",
+                     intonation->temperament.name().c_str(), pitchClassName(intonation->tonic));
     std::fputs("    time (s)      note  frequency      cents  -50         0        +50\n", out);
     for (const TuneSegment& segment : segments) {
         std::fprintf(out, "%6.2f - %6.2f  ", static_cast<double>(segment.startFrame) / sampleRateHz,
@@ -19,16 +23,22 @@ void writeTuneText(std::FILE* out, const std::vector<TuneSegment>& segments, dou
             case TuneSegment::Kind::Unclear:
                 std::fputs("(no steady pitch)\n", out);
                 break;
-            case TuneSegment::Kind::Note:
-                std::fprintf(out, "%-4s %9.2f Hz  %+6.1f  %s\n", noteName(segment.bin).c_str(),
-                             segment.meanFrequencyHz, segment.centsOff,
-                             textNeedle(segment.centsOff).c_str());
+            case TuneSegment::Kind::Note: {
+                const TemperedNote note =
+                    intonation
+                        ? intonation->read(segment.meanFrequencyHz, segment.bin, segment.centralHz)
+                        : TemperedNote{noteName(segment.bin), 0.0, segment.centsOff};
+                std::fprintf(out, "%-4s %9.2f Hz  %+6.1f  %s\n", note.name.c_str(),
+                             segment.meanFrequencyHz, note.centsOff,
+                             textNeedle(note.centsOff).c_str());
                 break;
+            }
         }
     }
 }
 
-void writeTuneJsonl(std::FILE* out, const std::vector<TuneSegment>& segments, double sampleRateHz) {
+void writeTuneJsonl(std::FILE* out, const std::vector<TuneSegment>& segments, double sampleRateHz,
+                    const Intonation* intonation) {
     for (const TuneSegment& segment : segments) {
         nlohmann::ordered_json line;
         line["start"] = static_cast<double>(segment.startFrame) / sampleRateHz;
@@ -47,6 +57,15 @@ void writeTuneJsonl(std::FILE* out, const std::vector<TuneSegment>& segments, do
                 line["frequency"] = segment.meanFrequencyHz;
                 line["central"] = segment.centralHz;
                 line["cents"] = segment.centsOff;
+                if (intonation != nullptr) {
+                    const TemperedNote note =
+                        intonation->read(segment.meanFrequencyHz, segment.bin, segment.centralHz);
+                    line["temperament"] = intonation->temperament.name();
+                    line["tonic"] = pitchClassName(intonation->tonic);
+                    line["degree_name"] = note.name;
+                    line["degree_frequency"] = note.frequencyHz;
+                    line["degree_cents"] = note.centsOff;
+                }
                 break;
         }
         const std::string text = line.dump();
