@@ -143,6 +143,9 @@ int runCommandLine(int argc, char** argv) {
                      "Read notes in the scale of this Scala file (.scl); degrees are named "
                      "d<degree>.<period> unless it has twelve to the octave")
         ->excludes(temperamentOption);
+    tuneCommand->add_option("--plot", tune.plotFile,
+                            "Also draw cents off over time, one band per stable note, as a .png "
+                            "or .svg picture");
     tuneFlags.add(tuneCommand, tune.tuner, true);
     tuneCommand->footer(kFooter);
 

@@ -42,6 +42,7 @@ struct TuneOptions {
     std::string temperament = "equal";
     std::string tonic = "C";
     std::string scalaFile;  // a scale to read notes in, instead of a temperament
+    std::string plotFile;   // a picture of intonation to draw (.png or .svg)
 };
 
 struct ViewOptions {

@@ -1,6 +1,7 @@
 #include <optional>
 
 #include "host/AudioFileReader.h"
+#include "host/IntonationPlot.h"
 #include "host/OutputFile.h"
 #include "host/TuneRunner.h"
 #include "host/cli/Commands.h"
@@ -24,6 +25,14 @@ std::optional<Intonation> intonationOf(const TuneOptions& options) {
     return Intonation{*temperament, *tonic};
 }
 
+PlotFormat plotFormatOf(const std::string& path) {
+    const auto dot = path.rfind('.');
+    const std::string extension = dot == std::string::npos ? "" : path.substr(dot);
+    if (extension == ".png") return PlotFormat::Png;
+    if (extension == ".svg") return PlotFormat::Svg;
+    throw CommandError(ExitCode::Usage, "--plot: '" + path + "' is neither .png nor .svg");
+}
+
 }  // namespace
 
 int runTune(const GlobalOptions& global, const TuneOptions& options) {
@@ -32,12 +41,17 @@ int runTune(const GlobalOptions& global, const TuneOptions& options) {
     AudioFileReader reader(options.input);
     const double sampleRateHz = reader.info().sampleRateHz;
     TunerSession session(options.tuner.settings(global), sampleRateHz, reader.info().channels);
+    if (!options.plotFile.empty()) plotFormatOf(options.plotFile);  // refused before the work
     const std::optional<Intonation> intonation = intonationOf(options);
     const Intonation* reading = intonation ? &*intonation : nullptr;
     OutputFile out(options.output);
     ProgressBar bar(reader, global.progress);
-    const auto segments = tuneSource(reader, session, options.segmentation, bar.handler());
+    const auto blocks = tuneBlocks(reader, session, options.segmentation, bar.handler());
     bar.finish();
+    const auto segments = segmentTune(blocks, options.segmentation, sampleRateHz);
+    if (!options.plotFile.empty())
+        writeIntonationPlot(options.plotFile, plotFormatOf(options.plotFile), blocks, segments,
+                            sampleRateHz, reading);
     if (options.format == "text")
         writeTuneText(out.stream(), segments, sampleRateHz, reading);
     else
