@@ -107,9 +107,12 @@ void RegisterEstimator::analyse() {
 
     double energy = 0.0;
     for (std::size_t i = 0; i < kWindow; ++i) energy += double{x[i]} * x[i];
+    // The level is the last hop's, so that the gate closes soon after a note ends.
+    double recent = 0.0;
+    for (std::size_t i = kWindow - kHop; i < kWindow; ++i) recent += double{x[i]} * x[i];
     RegisterReading reading;
     reading.levelDbfs =
-        energy > 0.0 ? 10.0 * std::log10(energy / static_cast<double>(kWindow)) : -200.0;
+        recent > 0.0 ? 10.0 * std::log10(recent / static_cast<double>(kHop)) : -200.0;
     if (!(energy > 1e-20)) {
         mReading = reading;
         return;

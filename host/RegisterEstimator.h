@@ -11,7 +11,7 @@ namespace marvex {
 struct RegisterReading {
     double frequencyHz = 0.0;   // rough fundamental; 0 when nothing periodic was found
     double clarity = 0.0;       // 0 (noise, silence) to 1 (perfectly periodic)
-    double levelDbfs = -200.0;  // RMS of the window below about 4.4 kHz; full-scale square = 0
+    double levelDbfs = -200.0;  // RMS of the last 23 ms below about 4.4 kHz (full-scale square: 0)
 };
 
 // Finds the played register and how clearly periodic the sound is, independently of the

@@ -94,9 +94,10 @@ TEST(Conditioning, RawInputLeavesQuietHighTonesUnheard) {
     TuneSettings settings;
     settings.conditioning.enabled = false;
     const auto segments = tuneSource(source, session, settings);
-    ASSERT_EQ(segments.size(), 2u);
+    ASSERT_EQ(segments.size(), 3u);
     EXPECT_EQ(segments[0].kind, TuneSegment::Kind::Silence);
     EXPECT_EQ(segments[1].kind, TuneSegment::Kind::Unclear);
+    EXPECT_EQ(segments[2].kind, TuneSegment::Kind::Silence);
 }
 
 TEST(Conditioning, ConditionsWithoutAllocating) {
