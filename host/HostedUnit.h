@@ -62,6 +62,10 @@ public:
     void setParameter(AudioUnitParameterID id, float value);
     // [any thread] Reads global parameters 0..out.size()-1; no allocation, no lock.
     OSStatus readParameters(std::span<float> out) const noexcept;
+    // [any thread] Sets a global parameter; no allocation, no lock.
+    OSStatus writeParameter(AudioUnitParameterID id, float value) noexcept {
+        return mFast.setParameter(mFast.storage, id, kAudioUnitScope_Global, 0, value, 0);
+    }
 
     // [render] Renders output bus 0 through the fast path.
     OSStatus render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& timeStamp,

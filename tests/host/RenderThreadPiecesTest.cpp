@@ -1,0 +1,143 @@
+// What a front end's render thread shares with the rest of the host library: the block level
+// meter, and handing a newly prepared unit to a render thread that keeps rendering.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "host/LevelMeter.h"
+#include "host/PreparedTuner.h"
+#include "host/PreparedUnitSwap.h"
+#include "tests/host/PassThroughUnit.h"
+#include "tests/support/AllocationCounter.h"
+#include "tests/support/LockCounter.h"
+
+using namespace marvex;
+
+namespace {
+
+std::vector<float> tone(std::size_t frames, float amplitude, bool square) {
+    std::vector<float> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double phase = 2.0 * M_PI * 441.0 * static_cast<double>(i) / 44100.0;
+        samples[i] = static_cast<float>(
+            amplitude * (square ? (std::sin(phase) >= 0 ? 1.0 : -1.0) : std::sin(phase)));
+    }
+    return samples;
+}
+
+}  // namespace
+
+TEST(LevelMeter, ReadsRmsAgainstFullScale) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Case {
+        const char* what;
+        std::vector<float> samples;
+        float dbfs;
+        float tolerance;
+    } cases[] = {
+        {"full-scale square", tone(4400, 1.0f, true), 0.0f, 1e-4f},
+        {"full-scale sine", tone(4400, 1.0f, false), -3.0103f, 1e-3f},
+        {"square at 0.1", tone(4400, 0.1f, true), -20.0f, 1e-3f},
+        {"silence", std::vector<float>(64, 0.0f), kLevelFloorDbfs, 0.0f},
+        {"below the floor", std::vector<float>(64, 1e-7f), kLevelFloorDbfs, 0.0f},
+        {"no samples", {}, kLevelFloorDbfs, 0.0f},
+        {"non-finite samples left out", {0.5f, nan, -0.5f, INFINITY}, -6.0206f, 1e-3f},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(channelLevelDbfs(c.samples), c.dbfs, c.tolerance) << c.what;
+}
+
+TEST(LevelMeter, MeasuresEachChannelAndAllTogetherWithoutAllocating) {
+    const std::vector<float> loud = tone(512, 1.0f, true);
+    const std::vector<float> quiet(512, 0.0f);
+    const float* channels[] = {loud.data(), quiet.data(), nullptr};
+    float perChannel[3] = {1.0f, 1.0f, 1.0f};
+    test::CountAllocations allocations;
+    const float overall = blockLevelDbfs(channels, 512, perChannel);
+    EXPECT_EQ(allocations.count(), 0u);
+    EXPECT_NEAR(perChannel[0], 0.0f, 1e-4f);
+    EXPECT_EQ(perChannel[1], kLevelFloorDbfs);
+    EXPECT_EQ(perChannel[2], kLevelFloorDbfs);
+    // One full-scale channel in two: half the power.
+    EXPECT_NEAR(overall, -3.0103f, 1e-3f);
+}
+
+namespace {
+
+TunerSetup monoSetup(float pitchHz) {
+    TunerSetup setup;
+    setup.sampleRateHz = 48000.0;
+    setup.channels = 1;
+    setup.maxFrames = 128;
+    setup.pitchHz = pitchHz;
+    return setup;
+}
+
+}  // namespace
+
+// A control thread prepares units for new pitches while the render thread keeps rendering: every
+// block renders and passes its audio through, the render thread never allocates, locks or frees,
+// and the last one offered ends up current.
+TEST(PreparedUnitSwap, HandsPreparedUnitsToARenderingThreadWithoutAGap) {
+    const Component component = test::PassThroughComponent();
+    PreparedUnitSwap<PreparedTuner> swap(
+        std::make_unique<PreparedTuner>(component, monoSetup(440.0f)));
+    constexpr int kOffers = 20;
+    std::atomic<bool> offering{true};
+    std::thread control([&] {
+        for (int i = 1; i <= kOffers; ++i) {
+            swap.offer(std::make_unique<PreparedTuner>(component, monoSetup(440.0f + i)));
+            swap.releaseRetired();
+        }
+        offering = false;
+        while (swap.hasWaiting()) swap.releaseRetired();
+    });
+
+    std::vector<float> input(128);
+    for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<float>(i) + 1.0f;
+    const float* channels[] = {input.data()};
+    std::size_t allocations = 0, locks = 0, failures = 0, gaps = 0;
+    {
+        test::CountAllocations allocationCount;
+        test::CountLocks lockCount;
+        while (offering || swap.hasWaiting()) {
+            PreparedTuner& tuner = swap.current();
+            const OSStatus status = tuner.render(channels, 128);
+            float published[4] = {};
+            if (status != noErr || tuner.readParameters(published) != noErr) ++failures;
+            // The unit publishes the sum of the block it was given: all of it, every time.
+            if (published[2] != 8256.0f || published[3] != 128.0f) ++gaps;
+        }
+        allocations = allocationCount.count();
+        locks = lockCount.count();
+    }
+    control.join();
+    swap.releaseRetired();
+    EXPECT_EQ(failures, 0u);
+    EXPECT_EQ(gaps, 0u);
+    EXPECT_EQ(allocations, 0u);
+    EXPECT_EQ(locks, 0u);
+    EXPECT_EQ(swap.current().setup().pitchHz, 440.0f + kOffers);
+    EXPECT_EQ(swap.current().unit().parameter(1), 440.0f + kOffers);
+}
+
+TEST(PreparedUnitSwap, TakesUpOnlyTheLatestOfferAndWaitsForTheRetiredSlot) {
+    const Component component = test::PassThroughComponent();
+    PreparedUnitSwap<PreparedTuner> swap(
+        std::make_unique<PreparedTuner>(component, monoSetup(440.0f)));
+    swap.offer(std::make_unique<PreparedTuner>(component, monoSetup(441.0f)));
+    swap.offer(std::make_unique<PreparedTuner>(component, monoSetup(442.0f)));
+    EXPECT_EQ(swap.current().setup().pitchHz, 442.0f);
+    // The replaced unit is still held: the next offer waits until it is released.
+    swap.offer(std::make_unique<PreparedTuner>(component, monoSetup(443.0f)));
+    EXPECT_EQ(swap.current().setup().pitchHz, 442.0f);
+    EXPECT_TRUE(swap.releaseRetired());
+    EXPECT_EQ(swap.current().setup().pitchHz, 443.0f);
+    EXPECT_TRUE(swap.releaseRetired());
+    EXPECT_FALSE(swap.releaseRetired());
+}
