@@ -2,7 +2,7 @@
 file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR}
      ${SOURCE_DIR}/analysis/*.[ch]* ${SOURCE_DIR}/unit/*.[ch]* ${SOURCE_DIR}/effect/*.[ch]*
      ${SOURCE_DIR}/core/*.[ch]* ${SOURCE_DIR}/elements/*.[ch]* ${SOURCE_DIR}/format/*.[ch]*
-     ${SOURCE_DIR}/view/*.[ch]* ${SOURCE_DIR}/host/*.[ch]* ${SOURCE_DIR}/tests/*.[ch]*
+     ${SOURCE_DIR}/view/*.[ch]* ${SOURCE_DIR}/host/*.[ch]* ${SOURCE_DIR}/lv2/*.[ch]* ${SOURCE_DIR}/tests/*.[ch]*
      ${SOURCE_DIR}/bench/*.[ch]*)
 list(FILTER sources INCLUDE REGEX "\\.(h|hpp|cpp|cc|c)$")
 # One clang-format run over every file; it names each file that is off.

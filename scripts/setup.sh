@@ -9,13 +9,18 @@ packages=(
   libcli11-dev nlohmann-json3-dev libfftw3-dev
   jackd2 libjack-jackd2-dev
   libx11-dev lv2-dev fonts-dejavu-core xvfb
+  # The LV2 plug-in: lilv for the tests, lilv's and sord's tools for CI, and what the Debian
+  # package and the man page are made with.
+  liblilv-dev lilv-utils sordi help2man dpkg-dev
 )
-# Extra tool sets, asked for by name: fuzz (clang + libFuzzer runtime), m32 (32-bit build).
+# Extra tool sets, asked for by name: fuzz (clang + libFuzzer runtime), m32 (32-bit build),
+# peers (other tuners the benchmarks compare with).
 for extra in "$@"; do
   case "$extra" in
     fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
     m32) packages+=(g++-multilib googletest libplist-dev:i386 qemu-user) ;;
     valgrind) packages+=(valgrind) ;;
+    peers) packages+=(x42-plugins) ;;
     *) echo "setup.sh: unknown extra '$extra'" >&2; exit 2 ;;
   esac
 done
