@@ -14,8 +14,8 @@
 #include <memory>
 #include <string>
 
-#include "host/NoteName.h"
 #include "host/LevelGate.h"
+#include "host/NoteName.h"
 #include "host/window/TunerWindow.h"
 #include "lv2/ui/UiPorts.h"
 
@@ -80,8 +80,8 @@ PanelReading readingOf(const PortValues& values) {
 
 class TunerUi {
 public:
-    TunerUi(const std::string& bundlePath, const HostFeatures& features,
-            LV2UI_Write_Function write, LV2UI_Controller controller)
+    TunerUi(const std::string& bundlePath, const HostFeatures& features, LV2UI_Write_Function write,
+            LV2UI_Controller controller)
         : mWrite(write),
           mController(controller),
           mWindow(bundlePath + "/Marvex.bundle", features.parent, features.framesPerSecond,
@@ -97,14 +97,29 @@ public:
 
     void portEvent(std::uint32_t port, float value) {
         switch (port) {
-            case kPortPitch: mWindow.showPitch(value); return;
-            case kPortPrecision: mWindow.showPrecision(value); return;
-            case kPortFrequency: mValues.frequencyHz = value; break;
-            case kPortCentral: mValues.centralHz = value; break;
-            case kPortNote: mValues.note = value; break;
-            case kPortDeviation: mValues.deviation = value; break;
-            case kPortLevel: mValues.levelDbfs = value; break;
-            default: return;
+            case kPortPitch:
+                mWindow.showPitch(value);
+                return;
+            case kPortPrecision:
+                mWindow.showPrecision(value);
+                return;
+            case kPortFrequency:
+                mValues.frequencyHz = value;
+                break;
+            case kPortCentral:
+                mValues.centralHz = value;
+                break;
+            case kPortNote:
+                mValues.note = value;
+                break;
+            case kPortDeviation:
+                mValues.deviation = value;
+                break;
+            case kPortLevel:
+                mValues.levelDbfs = value;
+                break;
+            default:
+                return;
         }
         mWindow.show(mValues.deviation, readingOf(mValues));
     }
