@@ -22,6 +22,13 @@ void CallNotifications(const TThreadSafeList<AUBase::RenderCallback>& list,
     }
 }
 
+bool EveryBufferHasData(const AudioBufferList& list) {
+    for (UInt32 i = 0; i < list.mNumberBuffers; ++i) {
+        if (list.mBuffers[i].mData == nullptr) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& ioActionFlags,
@@ -64,10 +71,15 @@ OSStatus AUBase::DoRenderBus(AudioUnitRenderActionFlags& ioActionFlags,
     // A list of no buffers has no first data pointer to hand samples to: treat it as asking for
     // the unit's own buffers, never read the descriptor it does not have.
     const bool callerHasBuffers = ioData.mNumberBuffers > 0 && ioData.mBuffers[0].mData != nullptr;
-    if (!callerHasBuffers || Outputs().GetNumberOfElements() > 1)
+    // Samples are copied into every buffer of such a list, so each needs memory; refused before
+    // the input is pulled for nothing.
+    if (callerHasBuffers && !EveryBufferHasData(ioData)) return paramErr;
+    if (!callerHasBuffers || Outputs().GetNumberOfElements() > 1) {
         theOutput->PrepareBuffer(inNumberFrames);
-    else
-        theOutput->SetBufferList(ioData);
+    } else {
+        const OSStatus adopted = theOutput->AdoptCallerBuffers(ioData, inNumberFrames);
+        if (adopted != noErr) return adopted;
+    }
 
     const OSStatus result = RenderBus(ioActionFlags, inTimeStamp, inBusNumber, inNumberFrames);
     if (result != noErr) return result;

@@ -57,6 +57,38 @@ bool ListHoldsFrames(const AudioBufferList& inList, UInt32 inFrames) {
     return true;
 }
 
+// Channels up to the last one that has a kernel; null kernels past it need no buffers.
+std::size_t ChannelsWithKernels(const std::vector<AUKernelBase*>& inKernels) {
+    std::size_t channels = inKernels.size();
+    while (channels > 0 && inKernels[channels - 1] == nullptr) --channels;
+    return channels;
+}
+
+// Whether every channel that has a kernel is in both lists with room for inFrames frames. The
+// sizes checked are the unit's own or a producer's (a render caller's list arrives described by
+// the output format), so a shortfall means the frames cannot be delivered: the render fails
+// rather than hand back a channel that no kernel wrote.
+bool ListsServeKernels(const std::vector<AUKernelBase*>& inKernels, const AudioBufferList& inList,
+                       const AudioBufferList& outList, UInt32 inFrames) {
+    const std::size_t channels = ChannelsWithKernels(inKernels);
+    if (channels == 0) return true;
+    if (inList.mNumberBuffers == 1) {
+        // Interleaved: one buffer each, its channels those of the input buffer.
+        const UInt32 stride = inList.mBuffers[0].mNumberChannels;
+        const std::uint64_t bytes = BytesFor(inFrames, stride);
+        return channels <= stride && outList.mNumberBuffers >= 1 &&
+               BufferHolds(inList.mBuffers[0], bytes) && BufferHolds(outList.mBuffers[0], bytes);
+    }
+    if (channels > inList.mNumberBuffers || channels > outList.mNumberBuffers) return false;
+    const std::uint64_t bytes = BytesFor(inFrames, 1);
+    for (std::size_t c = 0; c < channels; ++c) {
+        if (inKernels[c] == nullptr) continue;
+        if (!BufferHolds(inList.mBuffers[c], bytes) || !BufferHolds(outList.mBuffers[c], bytes))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 AUEffectBase::AUEffectBase(ComponentInstance inInstance, bool inProcessesInPlace)
@@ -281,10 +313,10 @@ OSStatus AUEffectBase::ProcessScheduledSlice(void* inUserData, UInt32 /*inStartF
 OSStatus AUEffectBase::ProcessBufferLists(AudioUnitRenderActionFlags& ioActionFlags,
                                           const AudioBufferList& inBuffer,
                                           AudioBufferList& outBuffer, UInt32 inFramesToProcess) {
+    if (!ListsServeKernels(mKernels, inBuffer, outBuffer, inFramesToProcess)) return paramErr;
+
     const bool silentInput = IsInputSilent(ioActionFlags, inFramesToProcess);
     ioActionFlags |= kAudioUnitRenderAction_OutputIsSilence;
-
-    const std::size_t kernelCount = mKernels.size();
     auto run = [&](AUKernelBase* kernel, const Float32* source, Float32* destination,
                    UInt32 stride) {
         bool silence = silentInput;
@@ -292,34 +324,21 @@ OSStatus AUEffectBase::ProcessBufferLists(AudioUnitRenderActionFlags& ioActionFl
         if (!silence) ioActionFlags &= ~kAudioUnitRenderAction_OutputIsSilence;
     };
 
+    const std::size_t channels = ChannelsWithKernels(mKernels);
     if (inBuffer.mNumberBuffers == 1) {
-        // Interleaved: the input buffer's channel count is the stride of both lists. A kernel
-        // whose channel is not in the buffer, or a buffer too short for the frames, is skipped.
-        if (outBuffer.mNumberBuffers < 1) return noErr;
+        // Interleaved: the input buffer's channel count is the stride of both lists.
         const UInt32 stride = inBuffer.mBuffers[0].mNumberChannels;
-        const std::uint64_t bytes = BytesFor(inFramesToProcess, stride);
-        if (!BufferHolds(inBuffer.mBuffers[0], bytes) || !BufferHolds(outBuffer.mBuffers[0], bytes))
-            return noErr;
         const auto* source = static_cast<const Float32*>(inBuffer.mBuffers[0].mData);
         auto* destination = static_cast<Float32*>(outBuffer.mBuffers[0].mData);
-        const std::size_t channels = std::min<std::size_t>(kernelCount, stride);
         for (std::size_t c = 0; c < channels; ++c) {
             if (AUKernelBase* kernel = mKernels[c])
                 run(kernel, source + c, destination + c, stride);
         }
     } else {
-        // One buffer per channel: only the channels that both lists and the kernels have.
-        const std::size_t channels =
-            std::min<std::size_t>({kernelCount, std::size_t(inBuffer.mNumberBuffers),
-                                   std::size_t(outBuffer.mNumberBuffers)});
-        const std::uint64_t bytes = BytesFor(inFramesToProcess, 1);
         for (std::size_t c = 0; c < channels; ++c) {
-            AUKernelBase* kernel = mKernels[c];
-            if (!kernel || !BufferHolds(inBuffer.mBuffers[c], bytes) ||
-                !BufferHolds(outBuffer.mBuffers[c], bytes))
-                continue;
-            run(kernel, static_cast<const Float32*>(inBuffer.mBuffers[c].mData),
-                static_cast<Float32*>(outBuffer.mBuffers[c].mData), 1);
+            if (AUKernelBase* kernel = mKernels[c])
+                run(kernel, static_cast<const Float32*>(inBuffer.mBuffers[c].mData),
+                    static_cast<Float32*>(outBuffer.mBuffers[c].mData), 1);
         }
     }
     return noErr;

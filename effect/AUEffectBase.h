@@ -59,6 +59,8 @@ public:
     // [control] A new kernel for one channel, owned by the effect base; the base makes none.
     virtual AUKernelBase* NewKernel() { return nullptr; }
     // [render] Hands each channel to its kernel; one input buffer means interleaved audio.
+    // Returns paramErr, running no kernel, when a channel that has a kernel is missing from
+    // either list or its buffer cannot hold all the frames.
     virtual OSStatus ProcessBufferLists(AudioUnitRenderActionFlags& ioActionFlags,
                                         const AudioBufferList& inBuffer, AudioBufferList& outBuffer,
                                         UInt32 inFramesToProcess);

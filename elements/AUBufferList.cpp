@@ -127,6 +127,22 @@ AudioBufferList& AUBufferList::SetBufferList(const AudioBufferList& abl) {
     return *mPtrs;
 }
 
+OSStatus AUBufferList::AdoptCallerBuffers(const CAStreamBasicDescription& format, UInt32 nFrames,
+                                          const AudioBufferList& abl) {
+    const UInt32 buffers = format.NumberChannelStreams();
+    if (mPtrs == nullptr || mAllocatedStreams < buffers) return kAudioUnitErr_FormatNotSupported;
+    if (abl.mNumberBuffers < buffers) return paramErr;
+    for (UInt32 i = 0; i < buffers; ++i) {
+        if (abl.mBuffers[i].mData == nullptr) return paramErr;
+    }
+    if (UInt64(nFrames) * format.mBytesPerFrame > UINT32_MAX)
+        return kAudioUnitErr_TooManyFramesToProcess;
+    PrepareDescriptors(format, nFrames, nullptr, 0);
+    for (UInt32 i = 0; i < buffers; ++i) mPtrs->mBuffers[i].mData = abl.mBuffers[i].mData;
+    mPtrState = kPtrsToExternalMemory;
+    return noErr;
+}
+
 AudioBufferList& AUBufferList::GetBufferList() const {
     if (mPtrState == kPtrsInvalid) throw OSStatus(-1);
     return *mPtrs;
@@ -164,9 +180,8 @@ void AUBufferList::CopyBufferContentsTo(AudioBufferList& abl) const {
             dst.mDataByteSize = src.mDataByteSize;
             continue;
         }
-        const UInt32 bytes = std::min(src.mDataByteSize, dst.mDataByteSize);
-        std::memmove(dst.mData, src.mData, bytes);
-        dst.mDataByteSize = bytes;
+        std::memmove(dst.mData, src.mData, src.mDataByteSize);
+        dst.mDataByteSize = src.mDataByteSize;
     }
 }
 

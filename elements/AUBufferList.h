@@ -46,6 +46,16 @@ public:
     AudioBufferList& PrepareNullBuffer(const CAStreamBasicDescription& format, UInt32 nFrames);
     // Adopts the descriptors of `abl` (the buffers stay the caller's).  [render]
     AudioBufferList& SetBufferList(const AudioBufferList& abl);
+    // Lays the list over a render caller's buffers for nFrames frames: the data pointers are
+    // the caller's, channel counts and byte sizes the format's. A caller's stated sizes are not
+    // limits: they are what the last render delivered, and hosts reuse lists without resetting
+    // them; what the caller promises is room for the frames it asks for. Returns paramErr (and
+    // changes nothing) when `abl` has fewer buffers than the format has streams or a null data
+    // pointer among them, kAudioUnitErr_FormatNotSupported for more streams than allocated,
+    // kAudioUnitErr_TooManyFramesToProcess when a buffer's size would not fit 32 bits.
+    // [render]
+    OSStatus AdoptCallerBuffers(const CAStreamBasicDescription& format, UInt32 nFrames,
+                                const AudioBufferList& abl);
     // [render]
     AudioBufferList& GetBufferList() const;
     void InvalidateBufferList() { mPtrState = kPtrsInvalid; }
@@ -53,9 +63,11 @@ public:
     // Gives `abl` this list's count and descriptors (data pointers, not samples). `abl` must
     // have room for this list's buffers: its own count says how many it has.  [render]
     void CopyBufferListTo(AudioBufferList& abl) const;
-    // Copies samples into each buffer of `abl` (this list's last buffer feeds any surplus
-    // destination buffers) and sets its byte sizes. No more than a destination buffer's own
-    // mDataByteSize is written into it.  [render]
+    // Copies each buffer's samples, all mDataByteSize bytes of it, into the matching buffer of
+    // `abl` (this list's last buffer feeds any surplus destination buffers) and sets the
+    // destination's byte size to what it received. A destination's stated size is an output,
+    // not a limit: the caller promises room for the frames it asked for. A null destination
+    // (or source) data pointer is refused before anything is written.  [render]
     void CopyBufferContentsTo(AudioBufferList& abl) const;
     // Zeroes mDataByteSize bytes of every buffer of `abl` that has data.  [render]
     static void ZeroBuffer(AudioBufferList& abl);

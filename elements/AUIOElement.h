@@ -38,6 +38,9 @@ public:
         return mIOBuffer.PrepareNullBuffer(mStreamFormat, nFrames);
     }
     AudioBufferList& SetBufferList(AudioBufferList& abl) { return mIOBuffer.SetBufferList(abl); }
+    OSStatus AdoptCallerBuffers(const AudioBufferList& abl, UInt32 nFrames) {
+        return mIOBuffer.AdoptCallerBuffers(mStreamFormat, nFrames, abl);
+    }
     AudioBufferList& GetBufferList() const { return mIOBuffer.GetBufferList(); }
     void InvalidateBufferList() { mIOBuffer.InvalidateBufferList(); }
     void CopyBufferListTo(AudioBufferList& abl) const { mIOBuffer.CopyBufferListTo(abl); }

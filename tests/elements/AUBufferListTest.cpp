@@ -83,20 +83,33 @@ TEST(BufferList, ListsMoveInAndOutOnlyWithinTheirRoom) {
     EXPECT_EQ(three.more[0].mData, buffers.GetMemory() + 16);
 }
 
-TEST(BufferList, ContentsCopyFeedsSurplusBuffersFromTheLastWithinTheirSize) {
+TEST(BufferList, ContentsCopyFeedsSurplusBuffersFromTheLastAndSetsTheirSizes) {
     AUBufferList buffers;
     buffers.Allocate(Float(1), 4);
     const float samples[4] = {0.5f, -1.0f, 0.25f, 2.0f};
     std::memcpy(buffers.PrepareBuffer(Float(1), 4).mBuffers[0].mData, samples, sizeof samples);
-    float left[4] = {}, right[4] = {}, small[4] = {9, 9, 9, 9};
-    HostList host(2, 16, left, right), shortList(1, 8, small), noData(1, 16);
+    float left[4] = {}, right[4] = {};
+    // The stated sizes (left by an earlier, shorter copy) are outputs, not limits.
+    HostList host(2, 8, left, right), noData(1, 16);
     buffers.CopyBufferContentsTo(host.list);
     EXPECT_EQ(std::memcmp(left, samples, 16), 0);
     EXPECT_EQ(std::memcmp(right, samples, 16), 0);
-    buffers.CopyBufferContentsTo(shortList.list);
-    EXPECT_EQ(small[1], -1.0f);
-    EXPECT_EQ(small[2], 9.0f);
+    EXPECT_EQ(host.more[0].mDataByteSize, 16u);
     EXPECT_EQ(ThrownStatus([&] { buffers.CopyBufferContentsTo(noData.list); }), -1);
+}
+
+TEST(BufferList, AdoptedCallerBuffersAreDescribedByTheFormat) {
+    AUBufferList buffers;
+    buffers.Allocate(kStereo, 8);
+    float left[8], right[8];
+    HostList host(2, 4, left, right), one(1, 32, left), gap(2, 32, left);
+    ASSERT_EQ(buffers.AdoptCallerBuffers(kStereo, 8, host.list), noErr);
+    const AudioBufferList& adopted = buffers.GetBufferList();
+    EXPECT_EQ(adopted.mBuffers[1].mData, right);
+    EXPECT_EQ(adopted.mBuffers[1].mDataByteSize, 32u);
+    EXPECT_EQ(buffers.AdoptCallerBuffers(kStereo, 8, one.list), paramErr);
+    EXPECT_EQ(buffers.AdoptCallerBuffers(kStereo, 8, gap.list), paramErr);
+    EXPECT_EQ(buffers.AdoptCallerBuffers(Float(3), 8, host.list), kAudioUnitErr_FormatNotSupported);
 }
 
 TEST(BufferList, HostBufferIsTakenOnlyWhenLargeEnoughAndNeverFreed) {

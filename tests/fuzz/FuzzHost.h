@@ -2,7 +2,7 @@
 // A hostile but honest host for the fuzz targets: every value is chosen by the fuzzer, but
 // every pointer the unit receives points at memory this harness owns and sized as the call
 // says, so whatever breaks is the unit's fault. Buffers are separate heap blocks of exactly
-// the declared size, so AddressSanitizer sees the first byte read or written past them.
+// the size they promise, so AddressSanitizer sees the first byte read or written past them.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -70,23 +70,24 @@ struct InputSource {
 };
 
 // A caller-side buffer list: a list block sized for `count` buffers and, per buffer, a
-// separate block of exactly its declared byte size (or a null data pointer).
+// separate block of exactly `roomBytes` (or a null data pointer). A render's caller promises
+// room for the frames it asks for; the byte sizes it states are outputs of the last render,
+// so `statedSizes` may say anything.
 class HostBufferList {
 public:
-    HostBufferList(UInt32 count, const std::vector<UInt32>& byteSizes,
-                   const std::vector<bool>& null, UInt32 channelsPerBuffer) {
+    HostBufferList(UInt32 count, const std::vector<UInt32>& statedSizes,
+                   const std::vector<bool>& null, UInt32 channelsPerBuffer, UInt32 roomBytes) {
         std::size_t bytes = 0;
         if (!AudioBufferListByteSize(count, bytes)) Fail("buffer list size");
         mBlock.reset(static_cast<AudioBufferList*>(std::calloc(1, bytes)));
         mBlock->mNumberBuffers = count;
         mData.resize(count);
         for (UInt32 b = 0; b < count; ++b) {
-            const UInt32 size = b < byteSizes.size() ? byteSizes[b] : 0;
             const bool isNull = b < null.size() && null[b];
             mBlock->mBuffers[b].mNumberChannels = channelsPerBuffer;
-            mBlock->mBuffers[b].mDataByteSize = size;
+            mBlock->mBuffers[b].mDataByteSize = b < statedSizes.size() ? statedSizes[b] : 0;
             if (!isNull) {
-                mData[b].reset(new UInt8[size == 0 ? 1 : size]());
+                mData[b].reset(new UInt8[roomBytes == 0 ? 1 : roomBytes]());
                 mBlock->mBuffers[b].mData = mData[b].get();
             }
         }
@@ -102,19 +103,18 @@ private:
 };
 
 // After a successful render of non-interleaved float audio pulled from `source`: every output
-// buffer holds exactly what the callback wrote into the matching input buffer (the unit passes
-// audio through unchanged), as far as both reach.
+// buffer was handed all the frames asked for, says so in its byte size, and holds exactly what
+// the callback wrote into the matching input buffer (the unit passes audio through unchanged).
 inline void CheckPassedThrough(const InputSource& source, const AudioBufferList& out,
                                UInt32 frames) {
     if (source.calls == 0) return;
     for (UInt32 b = 0; b < out.mNumberBuffers && b < source.written.size(); ++b) {
         const AudioBuffer& buf = out.mBuffers[b];
         if (buf.mData == nullptr) Fail("render succeeded but left a null output buffer");
-        std::size_t n = std::size_t(frames) * 4 * buf.mNumberChannels;
-        if (n > buf.mDataByteSize) n = buf.mDataByteSize;
-        if (n > source.written[b].size()) n = source.written[b].size();
-        if (n == 0) continue;
-        if (std::memcmp(buf.mData, source.written[b].data(), n) != 0)
+        const std::size_t n = std::size_t(frames) * 4;
+        if (buf.mDataByteSize != n) Fail("render succeeded but sized a buffer wrongly");
+        if (source.written[b].size() < n) Fail("render succeeded with fewer frames pulled");
+        if (n > 0 && std::memcmp(buf.mData, source.written[b].data(), n) != 0)
             Fail("rendered audio differs from the input");
     }
 }
@@ -161,7 +161,7 @@ inline OSStatus RenderOnce(AudioUnitHandle& unit, InputSource& source, Float64 s
                            UInt32 frames, UInt32 channels, bool unitBuffers) {
     std::vector<UInt32> sizes(channels, frames * 4);
     std::vector<bool> null(channels, unitBuffers);
-    HostBufferList out(channels, sizes, null, 1);
+    HostBufferList out(channels, sizes, null, 1, frames * 4);
     AudioTimeStamp ts{};
     ts.mSampleTime = sampleTime;
     ts.mFlags = kAudioTimeStampSampleTimeValid;

@@ -102,8 +102,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                   in.ConsumeIntegralInRange<UInt32>(0, 3), 0, PickValue(in),
                                   in.ConsumeIntegral<UInt32>());
 
-            // The list a host passes: usually one buffer per channel sized for the frames,
-            // sometimes another count, size or null data.
+            // The list a host passes: usually one buffer per channel with room for the frames
+            // and saying so, sometimes another count, stated size or null data.
             const UInt32 bounded = frames > 8192 ? 8192 : frames;
             const bool odd = in.ConsumeIntegralInRange(0, 7) == 0;
             const UInt32 buffers = odd ? in.ConsumeIntegralInRange<UInt32>(0, 6) : channels;
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::vector<bool> null(buffers, in.ConsumeBool());
             if (odd)
                 for (auto& s : sizes) s = in.ConsumeIntegralInRange<UInt32>(0, bounded * 4 + 8);
-            fuzz::HostBufferList out(buffers, sizes, null, 1);
+            fuzz::HostBufferList out(buffers, sizes, null, 1, bounded * 4);
 
             AudioTimeStamp ts{};
             ts.mSampleTime = in.ConsumeIntegralInRange(0, 7) == 0

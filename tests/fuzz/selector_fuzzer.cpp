@@ -144,12 +144,18 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
             break;
         }
         case kAudioUnitRenderSelect: {
-            const UInt32 frames = UInt32(Scalar(in, 1024));
-            const UInt32 bounded = frames > 8192 ? 8192 : frames;
+            // An honest host has room for the frames it asks for when they are within the
+            // unit's slice; it asks for no more than 65536 of them, so buffers stay small.
+            UInt32 frames = UInt32(Scalar(in, 1024));
+            UInt32 maxFrames = 0;
+            s.unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                               maxFrames);
+            if (frames <= maxFrames && frames > 65536) frames = 65536;
+            const UInt32 room = frames <= maxFrames ? frames * 4 : 4096;
             const UInt32 buffers = in.ConsumeIntegralInRange<UInt32>(0, 3);
             b.lists.emplace_back(
-                new fuzz::HostBufferList(buffers, std::vector<UInt32>(buffers, bounded * 4),
-                                         std::vector<bool>(buffers, in.ConsumeBool()), 1));
+                new fuzz::HostBufferList(buffers, std::vector<UInt32>(buffers, room),
+                                         std::vector<bool>(buffers, in.ConsumeBool()), 1, room));
             auto* ts = reinterpret_cast<AudioTimeStamp*>(b.New(sizeof(AudioTimeStamp)));
             ts->mSampleTime = Float64(in.ConsumeIntegralInRange<SInt32>(-1, 1 << 20));
             args = {in.ConsumeBool() ? PackPointer(b.New(4)) : 0, null ? 0 : PackPointer(ts),

@@ -114,6 +114,60 @@ TEST(TunerRender, PublishesTheLastChannelsFindingsAtTheInitialisedPitch) {
     }
 }
 
+// A host's list states byte sizes left from an earlier render, or none that fit: they are no
+// limit. Success means every frame asked for handed over, sized, and analysed; what cannot be
+// delivered fails with its status, kept as the last render error.
+TEST(TunerRender, HandsOverEveryFrameAskedForOrFails) {
+    struct Row {
+        const char* what;
+        bool inPlace;
+        UInt32 warmUpFrames, statedBytes, buffers, frames;
+        bool secondNull;
+        OSStatus status;
+    };
+    const Row rows[] = {
+        {"reused after a shorter render, in place", true, 100, 400, 2, 700, false, noErr},
+        {"reused after a shorter render, copied", false, 100, 400, 2, 700, false, noErr},
+        {"stated size short, in place", true, 0, 40, 2, 512, false, noErr},
+        // What parameter_events_fuzzer found: the channel was skipped, zeroed, and succeeded.
+        {"stated size short, copied", false, 0, 40, 2, 512, false, noErr},
+        {"a null buffer to copy into", false, 0, 2048, 2, 512, true, paramErr},
+        {"fewer buffers than channels", true, 0, 2048, 1, 512, false, paramErr},
+        {"more frames than a slice", true, 0, 2048, 2, 1157, false,
+         kAudioUnitErr_TooManyFramesToProcess},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        SignalSource source;
+        AudioUnitHandle unit = Prepared(source, 2, row.inPlace);
+        ASSERT_TRUE(unit);
+        std::vector<std::vector<float>> out(2, std::vector<float>(row.frames, 9.0f));
+        BufferList list(row.buffers);
+        for (UInt32 c = 0; c < row.buffers; ++c)
+            list[c] = AudioBuffer{1, row.statedBytes, out[c].data()};
+        if (row.secondNull) list[1].mData = nullptr;
+        AudioTimeStamp time{};
+        AudioUnitRenderActionFlags flags = 0;
+        if (row.warmUpFrames > 0)
+            ASSERT_EQ(unit.Render(&flags, time, 0, row.warmUpFrames, list.list()), noErr);
+        ASSERT_EQ(Parameter(unit, kParam_Frequency), -1.0f);
+        time.mSampleTime = row.warmUpFrames;
+        const OSStatus status = unit.Render(&flags, time, 0, row.frames, list.list());
+        EXPECT_EQ(status, row.status);
+        OSStatus lastError = noErr;
+        ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_LastRenderError, 0, 0, lastError), noErr);
+        EXPECT_EQ(lastError, row.status);
+        if (row.status != noErr) continue;
+        for (UInt32 c = 0; c < 2; ++c) {
+            EXPECT_EQ(list[c].mDataByteSize, row.frames * 4);
+            const auto& played = source.channels[c];
+            EXPECT_TRUE(
+                std::equal(out[c].begin(), out[c].end(), played.begin() + row.warmUpFrames));
+        }
+        EXPECT_NE(Parameter(unit, kParam_Frequency), -1.0f) << "the analysis did not run";
+    }
+}
+
 TEST(TunerRender, FormatsAndChannelConfigurations) {
     AudioUnitHandle unit = OpenTuner();
     ASSERT_TRUE(unit);
