@@ -2,7 +2,9 @@
 # CI: the LV2 plug-in through the tools hosts and packagers use, on the build tree's bundle
 # (BUILD_DIR, default build, already built by scripts/test.sh): lilv's lv2info finds both
 # plug-ins, lv2apply runs a WAV file through each and the audio comes out unchanged, and
-# sord_validate checks the generated Turtle against the schemas lv2-dev installs.
+# sord_validate checks the generated Turtle against the schemas lv2-dev installs. Then the
+# Debian package is built, extracted into a scratch folder, and the plug-in and marvex are run
+# from there.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 bash scripts/setup.sh
@@ -62,4 +64,28 @@ same_samples "$scratch/stereo-in.wav" "$scratch/stereo.wav"
 echo "-- sord_validate"
 mapfile -t schemas < <(dpkg -L lv2-dev | grep '^/usr/lib/lv2/.*\.ttl$')
 sord_validate "${schemas[@]}" "$build_dir/marvex.lv2/manifest.ttl" "$build_dir/marvex.lv2/marvex.ttl"
+echo "-- the Debian package"
+(cd "$build_dir" && rm -f marvex_*.deb && cpack -G DEB > "$scratch/cpack.log") || { cat "$scratch/cpack.log"; exit 1; }
+deb=$(ls "$build_dir"/marvex_*.deb)
+depends=$(dpkg-deb -f "$deb" Depends)
+for library in libcairo2 libplist3 libsndfile1 libstdc++6; do
+  grep -q "$library" <<<"$depends" || { echo "the package does not depend on $library: $depends"; exit 1; }
+done
+dpkg-deb -x "$deb" "$scratch/root"
+for file in usr/bin/marvex usr/share/man/man1/marvex.1.gz usr/lib/marvex/Marvex.bundle/Marvex.so \
+  usr/lib/lv2/marvex.lv2/manifest.ttl usr/lib/lv2/marvex.lv2/marvex_lv2.so \
+  usr/lib/lv2/marvex.lv2/Marvex.bundle/Marvex.so; do
+  [ -f "$scratch/root/$file" ] || { echo "the package lacks /$file"; exit 1; }
+done
+if dpkg-deb -c "$deb" | grep -q ' ./usr/lib/lib'; then
+  echo "the package puts private libraries in /usr/lib"; exit 1
+fi
+man -l "$scratch/root/usr/share/man/man1/marvex.1.gz" 2>/dev/null | grep -q "marvex analyze" \
+  || { echo "the man page lacks the commands"; exit 1; }
+# Nothing of the build tree may be needed: run from the extracted files only.
+LV2_PATH="$scratch/root/usr/lib/lv2" lv2info urn:marvex:tuner:stereo | grep -q "Binary: *file://$scratch/root/"
+LV2_PATH="$scratch/root/usr/lib/lv2" lv2apply -i "$scratch/strings.wav" -o "$scratch/packaged.wav" \
+  urn:marvex:tuner:mono
+same_samples "$scratch/strings.wav" "$scratch/packaged.wav"
+"$scratch/root/usr/bin/marvex" tune "$scratch/strings.wav" | grep -q "E2 "
 echo "lv2: ok"
