@@ -12,6 +12,7 @@ namespace marvex::lv2 {
 
 inline constexpr const char* kMonoUri = "urn:marvex:tuner:mono";
 inline constexpr const char* kStereoUri = "urn:marvex:tuner:stereo";
+inline constexpr const char* kUiUri = "urn:marvex:tuner:ui";  // the X11 UI both plug-ins name
 inline constexpr const char* kStateKeyUri = "urn:marvex:tuner:class-info";
 
 enum Port : std::uint32_t {

@@ -1,6 +1,6 @@
 // Writes the plug-in bundle's manifest.ttl and marvex.ttl from the unit's own parameter table,
 // opening the unit as any host does, so the ports can never disagree with the unit.
-//   marvex-lv2-ttl UNIT_BUNDLE OUTPUT_DIR MODULE_FILE_NAME
+//   marvex-lv2-ttl UNIT_BUNDLE OUTPUT_DIR MODULE_FILE_NAME UI_MODULE_FILE_NAME
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -30,7 +30,8 @@ const char* const kPrefixes =
     "@prefix log:   <http://lv2plug.in/ns/ext/log#> .\n"
     "@prefix work:  <http://lv2plug.in/ns/ext/worker#> .\n"
     "@prefix state: <http://lv2plug.in/ns/ext/state#> .\n"
-    "@prefix idisp: <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n";
+    "@prefix idisp: <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
+    "@prefix ui:    <http://lv2plug.in/ns/extensions/ui#> .\n";
 
 // Ring sizes by Precision step: what the labels of the enumeration say.
 constexpr int kRingSizes[] = {16, 64, 128, 256, 512};
@@ -61,6 +62,7 @@ std::vector<std::string> pluginStatements(const PluginKind& kind) {
         "work:schedule , idisp:queue_draw",
         "opts:supportedOption bufsz:maxBlockLength , bufsz:nominalBlockLength",
         "lv2:extensionData state:interface , work:interface , idisp:interface",
+        "ui:ui <" + std::string(kUiUri) + ">",
     };
 }
 
@@ -148,12 +150,14 @@ bool writeFile(const std::string& path, const std::string& text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::cerr << "usage: marvex-lv2-ttl UNIT_BUNDLE OUTPUT_DIR MODULE_FILE_NAME\n";
+    if (argc != 5) {
+        std::cerr << "usage: marvex-lv2-ttl UNIT_BUNDLE OUTPUT_DIR MODULE_FILE_NAME "
+                     "UI_MODULE_FILE_NAME\n";
         return 2;
     }
     const std::string outputDir = argv[2];
     const std::string module = argv[3];
+    const std::string uiModule = argv[4];
     std::map<AudioUnitParameterID, ParameterDescription> table;
     try {
         HostedUnit unit = HostedUnit::openFromBundle(argv[1]);
@@ -180,6 +184,13 @@ int main(int argc, char** argv) {
                     module + "> ;\n    rdfs:seeAlso <marvex.ttl> .\n";
         plugins += "\n" + pluginTtl(kind, table);
     }
+    // The UI embeds in the host's window and needs the host's idle calls when the host has no
+    // toolkit loop of its own; it redraws at the host's display rate when told it.
+    manifest += "\n<" + std::string(kUiUri) + ">\n    a ui:X11UI ;\n    ui:binary <" + uiModule +
+                "> ;\n    lv2:requiredFeature ui:parent ;\n"
+                "    lv2:optionalFeature ui:idleInterface , ui:resize , urid:map , opts:options ;\n"
+                "    lv2:extensionData ui:idleInterface ;\n"
+                "    opts:supportedOption ui:updateRate .\n";
     return writeFile(outputDir + "/manifest.ttl", manifest) &&
                    writeFile(outputDir + "/marvex.ttl", plugins)
                ? 0

@@ -17,12 +17,12 @@
 #include "host/LevelGate.h"
 #include "host/NoteName.h"
 #include "host/window/TunerWindow.h"
-#include "lv2/ui/UiPorts.h"
+#include "lv2/PortLayout.h"
 
 namespace marvex {
 namespace {
 
-constexpr const char* kUiUri = "urn:marvex:tuner:ui";
+using namespace lv2;
 
 struct HostFeatures {
     XWindowId parent = 0;

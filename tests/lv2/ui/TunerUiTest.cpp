@@ -7,6 +7,7 @@
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
+#include <lilv/lilv.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
@@ -89,8 +90,8 @@ protected:
             ASSERT_EQ(format, 0u);
             static_cast<TunerUiTest*>(self)->mWrites.emplace_back(port, *(const float*)value);
         };
-        mUi = mDescriptor->instantiate(mDescriptor, "urn:marvex:tuner:mono", MARVEX_UNIT_DIR, write,
-                                       this, &widget, features);
+        mUi = mDescriptor->instantiate(mDescriptor, "urn:marvex:tuner:mono", MARVEX_LV2_BUNDLE "/",
+                                       write, this, &widget, features);
         mWindow = reinterpret_cast<Window>(widget);
     }
     void destroy() {
@@ -217,6 +218,31 @@ TEST_F(TunerUiTest, CleanupReleasesTheWindowAndTheConnectionAndNoParentIsRefused
     EXPECT_EQ(openDescriptors(), before);  // the connection closed, and its window with it
     instantiate(false);
     EXPECT_EQ(mUi, nullptr);
+}
+
+TEST(TunerUiBundle, BothPluginsOfferTheX11UiToHosts) {
+    LilvWorld* world = lilv_world_new();
+    LilvNode* bundle = lilv_new_file_uri(world, nullptr, MARVEX_LV2_BUNDLE "/");
+    lilv_world_load_bundle(world, bundle);
+    LilvNode* x11 = lilv_new_uri(world, LV2_UI__X11UI);
+    for (const char* uri : {"urn:marvex:tuner:mono", "urn:marvex:tuner:stereo"}) {
+        LilvNode* name = lilv_new_uri(world, uri);
+        const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), name);
+        ASSERT_NE(plugin, nullptr) << uri;
+        LilvUIs* uis = lilv_plugin_get_uis(plugin);
+        ASSERT_EQ(lilv_uis_size(uis), 1u) << uri;
+        const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+        EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), "urn:marvex:tuner:ui");
+        EXPECT_TRUE(lilv_ui_is_a(ui, x11));
+        char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+        EXPECT_TRUE(std::filesystem::equivalent(binary, MARVEX_UI_MODULE)) << binary;
+        lilv_free(binary);
+        lilv_uis_free(uis);
+        lilv_node_free(name);
+    }
+    lilv_node_free(x11);
+    lilv_node_free(bundle);
+    lilv_world_free(world);
 }
 
 }  // namespace
