@@ -16,7 +16,8 @@ namespace {
 constexpr const char* kFooter =
     "Exit status: 0 success, 1 the unit failed, 2 bad command line or number, 3 input file\n"
     "missing, unreadable or unsupported, 4 output cannot be written, 5 the tuner refused the\n"
-    "file's format or a state file, 6 the plug-in bundle cannot be loaded.";
+    "file's format or a state file, 6 the plug-in bundle cannot be loaded; live: 7 no JACK\n"
+    "server, 8 no such port to connect, 9 the JACK server went away, 128+N stopped by signal N.";
 
 // Numbers must be finite: "nan" or "inf" would slip through range checks.
 const CLI::Validator kFinite(
@@ -208,6 +209,42 @@ int runCommandLine(int argc, char** argv) {
     performCommand->add_option("--rate", perform.sampleRateHz, "Sample rate in Hz (default 44100)")
         ->check(CLI::IsMember({8000.0, 22050.0, 32000.0, 44100.0, 48000.0, 88200.0, 96000.0}));
 
+    // live
+    LiveOptions live;
+    TunerOptions liveTuner;
+    TunerFlags liveFlags;
+    bool liveNoConnect = false;
+    double liveDuration = 0.0;
+    CLI::App* liveCommand = app.add_subcommand(
+        "live", "Tune live: a JACK client showing the note, cents and level of its inputs");
+    liveCommand->add_option("--channels", live.session.inputs, "Input ports in_1..in_N (default 1)")
+        ->check(CLI::Range(1u, 16u));
+    CLI::Option* connectOption = liveCommand->add_option(
+        "--connect", live.session.connect,
+        "Feed the next input from this JACK port (repeat for in_2...; default: the first "
+        "physical capture ports)");
+    CLI::Option* noConnectOption = liveCommand->add_flag(
+        "--no-connect", liveNoConnect, "Leave the inputs unconnected (connect them yourself)");
+    connectOption->excludes(noConnectOption);
+    liveFlags.add(liveCommand, liveTuner, false);
+    liveCommand
+        ->add_option("--silence", live.session.gate.conditioning.gate.openDbfs,
+                     "Level gate: a tone must reach this RMS in dBFS to be heard (default -70); "
+                     "below it an input is only listening")
+        ->check(kFinite & CLI::Range(-150.0, 0.0));
+    liveCommand
+        ->add_option("--format", live.format,
+                     "text (redrawn in place) or jsonl (events); default: text on a terminal")
+        ->check(CLI::IsMember({"text", "jsonl"}));
+    CLI::Option* durationOption =
+        liveCommand->add_option("--duration", liveDuration, "Stop after this many seconds")
+            ->check(kFinite & CLI::Range(0.0, 1e7));
+    liveCommand->add_option("--name", live.session.clientName, "JACK client name (default marvex)")
+        ->check([](const std::string& name) {
+            return name.empty() ? std::string("the client name is empty") : std::string();
+        });
+    liveCommand->footer(kFooter);
+
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {
@@ -244,6 +281,15 @@ int runCommandLine(int argc, char** argv) {
         if (*showCommand) return runStateShow(global, showPath);
         if (*infoCommand) return runInfo(global, infoFormat);
         if (*performCommand) return runPerform(perform);
+        if (*liveCommand) {
+            liveFlags.apply(liveTuner);
+            live.session.pitchHz = liveTuner.pitchHz;
+            live.session.precision = liveTuner.precision;
+            live.session.stateFile = liveTuner.stateFile;
+            live.session.autoConnect = !liveNoConnect;
+            if (*durationOption) live.session.durationSeconds = liveDuration;
+            return runLive(global, live);
+        }
         return runDefault(global);
     } catch (const CommandError& e) {
         return reportFailure(e.what(), e.code());

@@ -7,6 +7,7 @@
 #include "host/TuneSegmenter.h"
 #include "host/TunerSession.h"
 #include "host/cli/ExitCode.h"
+#include "host/live/LiveSession.h"
 
 namespace marvex {
 
@@ -65,6 +66,11 @@ struct PerformOptions {
     double sampleRateHz = 44100.0;
 };
 
+struct LiveOptions {
+    LiveSettings session;
+    std::string format;  // "text" or "jsonl"; empty: text on a terminal, else jsonl
+};
+
 // Each returns the process's exit status and throws HostError or CommandError for failures.
 int runDefault(const GlobalOptions& global);
 int runAnalyze(const GlobalOptions& global, const AnalyzeOptions& options);
@@ -74,5 +80,6 @@ int runStateSave(const GlobalOptions& global, const StateSaveOptions& options);
 int runStateShow(const GlobalOptions& global, const std::string& path);
 int runInfo(const GlobalOptions& global, const std::string& format);
 int runPerform(const PerformOptions& options);
+int runLive(const GlobalOptions& global, const LiveOptions& options);
 
 }  // namespace marvex

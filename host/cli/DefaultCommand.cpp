@@ -3,11 +3,11 @@
 
 #include "host/AudioSource.h"
 #include "host/NoteName.h"
+#include "host/TextNeedle.h"
 #include "host/TuneRunner.h"
 #include "host/cli/Commands.h"
 #include "host/cli/PerformanceSynth.h"
 #include "host/cli/ProgressBar.h"
-#include "host/cli/TextNeedle.h"
 
 namespace marvex {
 namespace {

@@ -3,7 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "host/NoteName.h"
-#include "host/cli/TextNeedle.h"
+#include "host/TextNeedle.h"
 
 namespace marvex {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
+#include "host/TextNeedle.h"
 #include "host/cli/PerformanceSynth.h"
 #include "host/cli/RecordWriter.h"
-#include "host/cli/TextNeedle.h"
 
 using namespace marvex;
 

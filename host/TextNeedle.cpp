@@ -1,4 +1,4 @@
-#include "host/cli/TextNeedle.h"
+#include "host/TextNeedle.h"
 
 #include <cmath>
 

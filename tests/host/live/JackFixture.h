@@ -1,0 +1,287 @@
+#pragma once
+// A private JACK server with the dummy backend, a client that plays known tones, and the built
+// `marvex live` run as a child process, for the live client's tests.
+
+#include <fcntl.h>
+#include <jack/jack.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <numbers>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace marvex::test {
+
+using Clock = std::chrono::steady_clock;
+
+inline pid_t spawn(const std::vector<std::string>& args, int out, int err) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out, STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        std::vector<char*> argv;
+        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+        argv.push_back(nullptr);
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Waits up to `timeout` for the child; its exit status, 128 + signal if a signal ended it, or
+// nothing if it is still running.
+inline std::optional<int> waitExit(pid_t pid, std::chrono::milliseconds timeout) {
+    const auto end = Clock::now() + timeout;
+    do {
+        int status = 0;
+        if (::waitpid(pid, &status, WNOHANG) == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    } while (Clock::now() < end);
+    return std::nullopt;
+}
+
+inline void quietJack(const char*) {}
+
+// `jackd --no-realtime -d dummy` under a name of its own, made the default server of this process
+// and its children (JACK_DEFAULT_SERVER) while it runs.
+class JackServer {
+public:
+    JackServer() {
+        static int counter = 0;
+        mName = "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int null = ::open("/dev/null", O_WRONLY);
+        // A generous client timeout: a loaded machine must not get a slow client thrown out.
+        mPid = spawn({"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy", "-r",
+                      "48000", "-p", "256"},
+                     null, null);
+        ::close(null);
+        ::setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
+        jack_set_error_function(quietJack);
+        jack_set_info_function(quietJack);
+        const auto end = Clock::now() + std::chrono::seconds(10);
+        while (!mReady && Clock::now() < end) {
+            jack_status_t status{};
+            if (jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status)) {
+                jack_client_close(probe);
+                mReady = true;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+    }
+    ~JackServer() { stop(SIGTERM); }
+
+    bool ready() const { return mReady; }
+    // Stops the server; SIGKILL leaves its semaphores behind, which are removed here.
+    void stop(int signal) {
+        if (mPid <= 0) return;
+        ::kill(mPid, signal);
+        if (!waitExit(mPid, std::chrono::seconds(5))) {
+            ::kill(mPid, SIGKILL);
+            waitExit(mPid, std::chrono::seconds(5));
+        }
+        mPid = -1;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error))
+            if (entry.path().filename().string().find("_" + mName + "_") != std::string::npos)
+                std::filesystem::remove(entry.path(), error);
+    }
+
+private:
+    std::string mName;
+    pid_t mPid = -1;
+    bool mReady = false;
+};
+
+// A JACK client with outputs out_1..out_N playing sine tones on cue, silent before and after.
+class TonePlayer {
+public:
+    // One frequency per output (0 for silence) held for `seconds`.
+    struct Step {
+        std::vector<double> frequencyHz;
+        double seconds;
+    };
+
+    explicit TonePlayer(std::uint32_t outputs) {
+        jack_status_t status{};
+        mClient = jack_client_open("tones", JackNoStartServer, &status);
+        if (mClient == nullptr) return;
+        mName = jack_get_client_name(mClient);
+        mRate = jack_get_sample_rate(mClient);
+        for (std::uint32_t i = 0; i < outputs; ++i)
+            mPorts.push_back(jack_port_register(mClient, ("out_" + std::to_string(i + 1)).c_str(),
+                                                JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
+        mPhase.assign(outputs, 0.0);
+        jack_set_process_callback(mClient, &TonePlayer::process, this);
+        jack_activate(mClient);
+    }
+    ~TonePlayer() {
+        if (mClient != nullptr) jack_client_close(mClient);
+    }
+    bool ready() const { return mClient != nullptr; }
+    std::string port(std::uint32_t output) const {
+        return mName + ":out_" + std::to_string(output + 1);
+    }
+    // Starts the steps from the next period.
+    void play(std::vector<Step> steps) {
+        mSteps = std::move(steps);
+        mPlaying.store(true, std::memory_order_release);
+    }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* player = static_cast<TonePlayer*>(self);
+        const bool playing = player->mPlaying.load(std::memory_order_acquire);
+        for (std::size_t c = 0; c < player->mPorts.size(); ++c) {
+            auto* out = static_cast<float*>(jack_port_get_buffer(player->mPorts[c], frames));
+            for (jack_nframes_t i = 0; i < frames; ++i) {
+                const double hz = playing ? player->frequencyAt(player->mFrame + i, c) : 0.0;
+                out[i] = static_cast<float>(0.5 * std::sin(player->mPhase[c]));
+                player->mPhase[c] =
+                    hz > 0.0 ? player->mPhase[c] + 2 * std::numbers::pi * hz / player->mRate : 0.0;
+                if (hz == 0.0) out[i] = 0.0f;
+            }
+        }
+        if (playing) player->mFrame += frames;
+        return 0;
+    }
+    double frequencyAt(std::uint64_t frame, std::size_t channel) const {
+        double seconds = static_cast<double>(frame) / mRate;
+        for (const Step& step : mSteps) {
+            if (seconds < step.seconds) return step.frequencyHz[channel];
+            seconds -= step.seconds;
+        }
+        return 0.0;
+    }
+
+    jack_client_t* mClient = nullptr;
+    std::string mName;
+    double mRate = 48000.0;
+    std::vector<jack_port_t*> mPorts;
+    std::vector<double> mPhase;
+    std::vector<Step> mSteps;
+    std::atomic<bool> mPlaying{false};
+    std::uint64_t mFrame = 0;
+};
+
+// The built `marvex live` with `args`, its standard output read line by line (through a pipe,
+// or through a pseudo-terminal that is also its standard input when `terminal` is set).
+class LiveRun {
+public:
+    LiveRun(const std::vector<std::string>& args, bool terminal = false) {
+        std::vector<std::string> argv{MARVEX_EXE, "--bundle", MARVEX_BUNDLE, "live"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        int errPipe[2];
+        ::pipe(errPipe);
+        if (terminal) {
+            mPid = ::forkpty(&mOut, nullptr, nullptr, nullptr);
+            if (mPid == 0) {
+                ::dup2(errPipe[1], STDERR_FILENO);
+                std::vector<char*> cargs;
+                for (auto& arg : argv) cargs.push_back(arg.data());
+                cargs.push_back(nullptr);
+                ::execv(cargs[0], cargs.data());
+                ::_exit(127);
+            }
+            mTerminal = ::open(::ptsname(mOut), O_RDWR | O_NOCTTY);
+        } else {
+            int outPipe[2];
+            ::pipe(outPipe);
+            const int null = ::open("/dev/null", O_RDONLY);
+            mPid = ::fork();
+            if (mPid == 0) {
+                ::dup2(null, STDIN_FILENO);
+                ::dup2(outPipe[1], STDOUT_FILENO);
+                ::dup2(errPipe[1], STDERR_FILENO);
+                std::vector<char*> cargs;
+                for (auto& arg : argv) cargs.push_back(arg.data());
+                cargs.push_back(nullptr);
+                ::execv(cargs[0], cargs.data());
+                ::_exit(127);
+            }
+            ::close(null);
+            ::close(outPipe[1]);
+            mOut = outPipe[0];
+        }
+        ::close(errPipe[1]);
+        mErr = errPipe[0];
+    }
+    ~LiveRun() {
+        if (!mStatus) {
+            ::kill(mPid, SIGKILL);
+            waitExit(mPid, std::chrono::seconds(5));
+        }
+        for (int fd : {mOut, mErr, mTerminal})
+            if (fd >= 0) ::close(fd);
+    }
+
+    // Reads standard output until `done(text so far)` holds or the time is up.
+    template <typename Done>
+    bool readUntil(Done done, std::chrono::milliseconds timeout) {
+        const auto end = Clock::now() + timeout;
+        while (!done(mText)) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(end - Clock::now());
+            pollfd fd{mOut, POLLIN, 0};
+            if (left.count() <= 0 || ::poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char buffer[4096];
+            const ssize_t got = ::read(mOut, buffer, sizeof buffer);
+            if (got <= 0) return done(mText);
+            mText.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+    bool waitFor(const std::string& needle, std::chrono::milliseconds timeout) {
+        return readUntil(
+            [&](const std::string& text) { return text.find(needle) != std::string::npos; },
+            timeout);
+    }
+    // Reads what is written during `time`.
+    void readFor(std::chrono::milliseconds time) {
+        readUntil([](const std::string&) { return false; }, time);
+    }
+    std::optional<int> wait(std::chrono::milliseconds timeout) {
+        if (!mStatus) mStatus = waitExit(mPid, timeout);
+        return mStatus;
+    }
+    std::string errors() {
+        std::string text;
+        char buffer[4096];
+        ::fcntl(mErr, F_SETFL, O_NONBLOCK);
+        for (ssize_t got; (got = ::read(mErr, buffer, sizeof buffer)) > 0;)
+            text.append(buffer, static_cast<std::size_t>(got));
+        return text;
+    }
+    void type(char key) { ::write(mOut, &key, 1); }
+    void signal(int number) { ::kill(mPid, number); }
+    const std::string& text() const { return mText; }
+    // The pseudo-terminal's settings as the child left them.
+    termios terminalSettings() const {
+        termios settings{};
+        ::tcgetattr(mTerminal, &settings);
+        return settings;
+    }
+
+private:
+    pid_t mPid = -1;
+    int mOut = -1;
+    int mErr = -1;
+    int mTerminal = -1;
+    std::string mText;
+    std::optional<int> mStatus;
+};
+
+}  // namespace marvex::test
