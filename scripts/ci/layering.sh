@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 
-rows=(format elements core effect analysis unit view host "host/cli lv2")
+rows=(format elements core effect analysis unit view host host/live "host/cli lv2")
 exempt='^(tests|bench|scripts|docs)/'
 
 # The table entry a path belongs to (the longest matching one) and its row: "row entry", or
