@@ -236,6 +236,10 @@ int runCommandLine(int argc, char** argv) {
         ->add_option("--format", live.format,
                      "text (redrawn in place) or jsonl (events); default: text on a terminal")
         ->check(CLI::IsMember({"text", "jsonl"}));
+    liveCommand
+        ->add_flag("--window", live.window,
+                   "Show the needle in a window (keys + - p q as on the terminal)")
+        ->excludes("--format");
     CLI::Option* durationOption =
         liveCommand->add_option("--duration", liveDuration, "Stop after this many seconds")
             ->check(kFinite & CLI::Range(0.0, 1e7));

@@ -68,7 +68,8 @@ struct PerformOptions {
 
 struct LiveOptions {
     LiveSettings session;
-    std::string format;  // "text" or "jsonl"; empty: text on a terminal, else jsonl
+    std::string format;   // "text" or "jsonl"; empty: text on a terminal, else jsonl
+    bool window = false;  // the needle in a window instead
 };
 
 // Each returns the process's exit status and throws HostError or CommandError for failures.

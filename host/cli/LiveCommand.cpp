@@ -6,6 +6,7 @@
 #include "host/live/JsonlDisplay.h"
 #include "host/live/LiveError.h"
 #include "host/live/TerminalDisplay.h"
+#include "host/live/WindowDisplay.h"
 
 namespace marvex {
 namespace {
@@ -33,7 +34,12 @@ int runLive(const GlobalOptions& global, const LiveOptions& options) {
                                " ports for " + std::to_string(settings.inputs) + " inputs");
     const bool text =
         options.format.empty() ? ::isatty(STDOUT_FILENO) != 0 : options.format == "text";
-    const LiveDisplayFactory makeDisplay = [text]() -> std::unique_ptr<LiveDisplay> {
+    const LiveDisplayFactory makeDisplay = [&]() -> std::unique_ptr<LiveDisplay> {
+        if (options.window) {
+            return std::make_unique<WindowDisplay>(settings.bundleDirectory.empty()
+                                                       ? defaultBundleDirectory()
+                                                       : settings.bundleDirectory);
+        }
         if (text) return std::make_unique<TerminalDisplay>(stdout, STDIN_FILENO);
         return std::make_unique<JsonlDisplay>(stdout);
     };

@@ -46,6 +46,7 @@ void LiveMonitor::take(const LiveReading& reading) {
     view.listening = !reading.sounding;
     view.bin = noteBin(block.note);
     view.frequencyHz = block.frequencyHz;
+    view.deviation = reading.rendered ? reading.value(kTunerDeviation) : NAN;
     const bool measured = std::isfinite(block.frequencyHz) && block.frequencyHz > 0.0f &&
                           std::isfinite(block.centralHz) && block.centralHz > 0.0f;
     view.centsOff = measured ? 1200.0f * std::log2(block.frequencyHz / block.centralHz) : NAN;

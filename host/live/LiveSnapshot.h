@@ -19,6 +19,7 @@ struct LiveChannelView {
     std::optional<int> bin;   // the unit's note, while it has one
     float frequencyHz = NAN;  // the unit's reading
     float centsOff = NAN;     // from the note's centre
+    float deviation = NAN;    // the unit's Deviation: where the needle stands
 };
 
 // What every display of `marvex live` is fed, about 25 times a second.
