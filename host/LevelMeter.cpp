@@ -11,18 +11,24 @@ struct PowerSum {
     std::uint64_t count = 0;
 
     void add(std::span<const float> samples) {
-        // Eight independent partial sums keep the multiply-adds in flight (the build keeps IEEE
-        // order, so a single sum would be one long dependency chain). Samples that are not
-        // finite make the total so; only then is the block summed again without them.
-        double partial[8] = {};
-        const std::size_t whole = samples.size() / 8 * 8;
-        for (std::size_t i = 0; i < whole; i += 8)
-            for (std::size_t k = 0; k < 8; ++k)
-                partial[k] += static_cast<double>(samples[i + k]) * samples[i + k];
-        for (std::size_t i = whole; i < samples.size(); ++i)
-            partial[i - whole] += static_cast<double>(samples[i]) * samples[i];
+        // Eight independent single-precision partial sums keep the multiply-adds in flight and
+        // in vector registers (the build keeps IEEE order, so one running sum would be a single
+        // dependency chain); each chunk's partials go into a double, so long blocks keep their
+        // precision. Samples that are not finite make the total so; only then is the block
+        // summed again without them.
+        constexpr std::size_t kChunk = 4096;
         double total = 0.0;
-        for (double p : partial) total += p;
+        for (std::size_t start = 0; start < samples.size(); start += kChunk) {
+            const std::span<const float> chunk =
+                samples.subspan(start, std::min(kChunk, samples.size() - start));
+            float partial[8] = {};
+            const std::size_t whole = chunk.size() / 8 * 8;
+            for (std::size_t i = 0; i < whole; i += 8)
+                for (std::size_t k = 0; k < 8; ++k) partial[k] += chunk[i + k] * chunk[i + k];
+            for (std::size_t i = whole; i < chunk.size(); ++i)
+                partial[i - whole] += chunk[i] * chunk[i];
+            for (float p : partial) total += p;
+        }
         if (std::isfinite(total)) {
             sum += total;
             count += samples.size();
