@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -25,16 +26,22 @@ namespace marvex::test {
 
 using Clock = std::chrono::steady_clock;
 
-inline pid_t spawn(const std::vector<std::string>& args, int out, int err) {
+[[noreturn]] inline void execute(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+}
+
+// Runs `args` with the given standard input, output and error.
+inline pid_t spawn(const std::vector<std::string>& args, int in, int out, int err) {
     const pid_t pid = ::fork();
     if (pid == 0) {
+        ::dup2(in, STDIN_FILENO);
         ::dup2(out, STDOUT_FILENO);
         ::dup2(err, STDERR_FILENO);
-        std::vector<char*> argv;
-        for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        ::_exit(127);
+        execute(args);
     }
     return pid;
 }
@@ -61,12 +68,15 @@ public:
     JackServer() {
         static int counter = 0;
         mName = "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int null = ::open("/dev/null", O_WRONLY);
+        const int null = ::open("/dev/null", O_RDWR);
+        mLog = std::filesystem::temp_directory_path() / (mName + ".log");
+        const int log = ::open(mLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // A generous client timeout: a loaded machine must not get a slow client thrown out.
         mPid = spawn({"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy", "-r",
                       "48000", "-p", "256"},
-                     null, null);
+                     null, log, log);
         ::close(null);
+        ::close(log);
         ::setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
         jack_set_error_function(quietJack);
         jack_set_info_function(quietJack);
@@ -81,9 +91,18 @@ public:
             }
         }
     }
-    ~JackServer() { stop(SIGTERM); }
+    ~JackServer() {
+        stop(SIGTERM);
+        std::error_code error;
+        std::filesystem::remove(mLog, error);
+    }
 
     bool ready() const { return mReady; }
+    // What jackd said, for a failure message.
+    std::string log() const {
+        std::ifstream in(mLog);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
     // Stops the server; SIGKILL leaves its semaphores behind, which are removed here.
     void stop(int signal) {
         if (mPid <= 0) return;
@@ -101,6 +120,7 @@ public:
 
 private:
     std::string mName;
+    std::filesystem::path mLog;
     pid_t mPid = -1;
     bool mReady = false;
 };
@@ -189,28 +209,14 @@ public:
             mPid = ::forkpty(&mOut, nullptr, nullptr, nullptr);
             if (mPid == 0) {
                 ::dup2(errPipe[1], STDERR_FILENO);
-                std::vector<char*> cargs;
-                for (auto& arg : argv) cargs.push_back(arg.data());
-                cargs.push_back(nullptr);
-                ::execv(cargs[0], cargs.data());
-                ::_exit(127);
+                execute(argv);
             }
             mTerminal = ::open(::ptsname(mOut), O_RDWR | O_NOCTTY);
         } else {
             int outPipe[2];
             ::pipe(outPipe);
             const int null = ::open("/dev/null", O_RDONLY);
-            mPid = ::fork();
-            if (mPid == 0) {
-                ::dup2(null, STDIN_FILENO);
-                ::dup2(outPipe[1], STDOUT_FILENO);
-                ::dup2(errPipe[1], STDERR_FILENO);
-                std::vector<char*> cargs;
-                for (auto& arg : argv) cargs.push_back(arg.data());
-                cargs.push_back(nullptr);
-                ::execv(cargs[0], cargs.data());
-                ::_exit(127);
-            }
+            mPid = spawn(argv, null, outPipe[1], errPipe[1]);
             ::close(null);
             ::close(outPipe[1]);
             mOut = outPipe[0];

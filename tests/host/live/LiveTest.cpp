@@ -24,7 +24,9 @@ const double kE4Plus10 = 329.6276 * std::pow(2.0, 10.0 / 1200.0);
 
 class Live : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(server.ready()) << "jackd did not start"; }
+    void SetUp() override {
+        ASSERT_TRUE(server.ready()) << "jackd did not start:\n" << server.log();
+    }
 
     // The events after "ready", less the silence every input starts with.
     static std::vector<json> events(const std::string& text) {
