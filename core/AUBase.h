@@ -31,9 +31,11 @@
 // elements, initialise, clean up), property and parameter access, property listeners, the
 // render pipeline with its notification list, scheduled parameter events and saved state.
 //
-// Threads: everything runs on the host's control thread except the render path (DoRender and
-// what it calls, tagged [render]), which allocates nothing and takes no lock. The host must not
-// initialise, clean up, reset, rewire inputs or schedule parameters while the unit renders.
+// Threads (docs/THREADS.md): everything runs on the host's control thread except the render
+// path (DoRender and what it calls, tagged [render]), which allocates nothing and takes no lock,
+// and the parameter values, which any thread reads and writes. The host must not initialise,
+// clean up, reset, rewire inputs or schedule parameters while the unit renders. A tag in a
+// section heading covers the section.
 //
 // Failures: lookups of scopes, elements and parameters throw a plain OSStatus; operations that
 // face the host return one. Only the component entry point, the fast paths and DoRender catch.
@@ -119,7 +121,7 @@ public:
     virtual OSStatus SetRenderNotification(AURenderCallback inProc, void* inRefCon);
     virtual OSStatus RemoveRenderNotification(AURenderCallback inProc, void* inRefCon);
 
-    // Parameters [any thread for get/set; control for scheduling]
+    // Parameters [any thread]
     virtual OSStatus GetParameter(AudioUnitParameterID inID, AudioUnitScope inScope,
                                   AudioUnitElement inElement, AudioUnitParameterValue& outValue);
     virtual OSStatus SetParameter(AudioUnitParameterID inID, AudioUnitScope inScope,
@@ -130,6 +132,7 @@ public:
                                        UInt32 inBufferOffsetInFrames);
     virtual OSStatus GetGroupParameter(AudioUnitParameterID inID, AudioUnitElement inElement,
                                        AudioUnitParameterValue& outValue);
+    // [control, not rendering]
     virtual OSStatus ScheduleParameter(const AudioUnitParameterEvent* inParameterEvent,
                                        UInt32 inNumEvents);
 
@@ -160,6 +163,7 @@ public:
     virtual OSStatus SaveState(CFPropertyListRef* outData);
     virtual OSStatus RestoreState(CFPropertyListRef inData);
 
+    // [control]
     virtual OSStatus GetParameterValueStrings(AudioUnitScope inScope,
                                               AudioUnitParameterID inParameterID,
                                               CFArrayRef* outStrings);
@@ -219,7 +223,7 @@ public:
     OSStatus DoInitialize();
     void DoCleanup();
 
-    // ---- Scopes and elements -----------------------------------------------------------------
+    // ---- Scopes and elements [any thread] ----------------------------------------------------
     // Lookups throw kAudioUnitErr_InvalidScope for a scope of 5 or more and (the Safe and IO
     // forms) kAudioUnitErr_InvalidElement for a missing element.
     AUScope& GetScope(AudioUnitScope inScope);
@@ -236,6 +240,7 @@ public:
     AUOutputElement* GetOutput(AudioUnitElement inElement);
     // Never throws: false for a missing input as for an unconnected one.
     bool HasInput(AudioUnitElement inElement);
+    // [control, not rendering]
     void SetNumberOfElements(AudioUnitScope inScope, UInt32 numElements);
 
     // ---- Property dispatch [control] ---------------------------------------------------------
@@ -249,8 +254,9 @@ public:
     OSStatus DispatchRemovePropertyValue(AudioUnitPropertyID inID, AudioUnitScope inScope,
                                          AudioUnitElement inElement);
 
-    // Calls the listeners of inID in registration order, on the calling thread. A listener may
-    // add or remove listeners: additions are heard from the next change on, removals at once.
+    // [control] Calls the listeners of inID in registration order, on the calling thread. A
+    // listener may add or remove listeners: additions are heard from the next change on, removals
+    // at once.
     void PropertyChanged(AudioUnitPropertyID inID, AudioUnitScope inScope,
                          AudioUnitElement inElement);
 
@@ -284,11 +290,12 @@ public:
     // [control] The reset selector forgets the last rendered time before calling Reset.
     void SetLastRenderedSampleTime(Float64 inSampleTime) { mLastRenderedSampleTime = inSampleTime; }
 
-    // Ascending start offset, read as signed whatever the event type.
+    // [any thread] Ascending start offset, read as signed whatever the event type.
     static bool SortParameterEventList(const AudioUnitParameterEvent& ev1,
                                        const AudioUnitParameterEvent& ev2);
 
-    // ---- Dispatch entry (selector table) [any thread: render selectors on the render thread]
+    // ---- Dispatch entry (selector table): each selector from the thread its call is tagged for
+    // (format/AudioUnitCalls.h).
     static OSStatus ComponentEntryDispatch(ComponentParameters* params, AUBase* This);
 
     // ---- Process-wide key strings of the saved-state dictionary ------------------------------

@@ -200,11 +200,11 @@ OSStatus AUBase::ComponentEntryDispatch(ComponentParameters* params, AUBase* Thi
             return This->DoRender(*ioActionFlags, *timeStamp, bus, frames, *ioData);
         }
 
-        case kAudioUnitAddRenderNotifySelect:  // [control]
+        case kAudioUnitAddRenderNotifySelect:  // [control, lock-free]
             return This->SetRenderNotification(Arg<AURenderCallback>(params, 1),
                                                Arg<void*>(params, 0));
 
-        case kAudioUnitRemoveRenderNotifySelect:  // [control]
+        case kAudioUnitRemoveRenderNotifySelect:  // [control, lock-free]
             return This->RemoveRenderNotification(Arg<AURenderCallback>(params, 1),
                                                   Arg<void*>(params, 0));
 
@@ -218,7 +218,8 @@ OSStatus AUBase::ComponentEntryDispatch(ComponentParameters* params, AUBase* Thi
     }
 }
 
-// [render or control] The fast paths: direct calls with the unit and the arguments in order.
+// The fast paths (threads as their types are tagged): direct calls with the unit and the arguments
+// in order.
 OSStatus AudioUnitBaseGetParameter(void* inUnit, AudioUnitParameterID inID, AudioUnitScope inScope,
                                    AudioUnitElement inElement, AudioUnitParameterValue* outValue) {
     auto* unit = static_cast<AUBase*>(inUnit);

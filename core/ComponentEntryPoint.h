@@ -10,9 +10,9 @@
 
 namespace marvex {
 
-// The one translation point from exceptions to statuses at the host boundary (the entry point
-// and the three fast paths): an allocation failure is memFullErr, a carried 32-bit or 16-bit
-// status is returned as it is (the 16-bit one sign-extended), anything else is -1.
+// [any thread] The one translation point from exceptions to statuses at the host boundary (the
+// entry point and the three fast paths): an allocation failure is memFullErr, a carried 32-bit or
+// 16-bit status is returned as it is (the 16-bit one sign-extended), anything else is -1.
 template <class Call>
 OSStatus CallWithStatusBarrier(Call&& inCall) noexcept {
     try {
@@ -35,7 +35,7 @@ OSStatus CallWithStatusBarrier(Call&& inCall) noexcept {
 template <class Class>
 class ComponentEntryPoint {
 public:
-    // [any thread: render selectors on the render thread, the rest on control threads]
+    // Each selector from the thread its call is tagged for (AudioUnitCalls.h).
     static OSStatus Dispatch(ComponentParameters* params, Class* obj) noexcept {
         if (params == nullptr) return paramErr;
         return marvex::CallWithStatusBarrier([&]() -> OSStatus {

@@ -4,9 +4,9 @@
 
 namespace marvex {
 
-// Sets flush-to-zero and denormals-are-zero for its lifetime and restores the caller's mode on
-// every way out, exceptions included. On x86 this is MXCSR bits 0x8040; on 64-bit ARM the FZ bit
-// of FPCR; elsewhere it does nothing.  [render] allocates nothing.
+// [render] Sets flush-to-zero and denormals-are-zero for its lifetime and restores the caller's
+// mode on every way out, exceptions included. On x86 this is MXCSR bits 0x8040; on 64-bit ARM
+// the FZ bit of FPCR; elsewhere it does nothing.
 class ProcessorModeGuard {
 public:
     ProcessorModeGuard();

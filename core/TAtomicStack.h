@@ -3,8 +3,9 @@
 #include <atomic>
 
 // An intrusive lock-free stack of nodes linked through their own next field (`get_next` /
-// `set_next`). The `_NA` operations are for a single thread that owns the stack outright; the
-// `_atomic` operations and `pop_all` may run on any number of threads at once.
+// `set_next`). The `_NA` operations are for a single thread that owns the stack outright
+// ([one thread]); the `_atomic` operations and `pop_all` may run on any number of threads at
+// once ([any thread]).
 //
 // Every change of the head is a compare-exchange with sequentially consistent ordering: the
 // store of a node's next link happens before the exchange that publishes the node, and the
@@ -38,6 +39,7 @@ public:
     // [one thread] Replaces the head link, for owners that relink the chain themselves.
     void set_head_NA(T* item) { mHead.store(item, std::memory_order_relaxed); }
 
+    // [any thread]
     bool empty() const { return mHead.load(std::memory_order_seq_cst) == nullptr; }
 
     // [any thread] Stores `newValue` when the head still holds `oldValue`; full barrier.

@@ -57,10 +57,10 @@ public:
         free_all(mFreePool);
     }
 
-    // [any thread] May allocate a node when the pool is empty.
+    // [control, lock-free] Allocates a node when the pool is empty.
     void deferred_add(const T& item) { queue(kAdd, item); }
 
-    // [any thread] May allocate a node when the pool is empty.
+    // [control, lock-free] Allocates a node when the pool is empty.
     void deferred_remove(const T& item) { queue(kRemove, item); }
 
     // [render] Applies every queued request in the order it was queued.
@@ -89,7 +89,7 @@ public:
     // [render]
     iterator end() const { return iterator(nullptr); }
 
-    // [any thread] A node from the pool, or a new one.
+    // [control, lock-free] A node from the pool, or a new one.
     Node* AllocNode() {
         Node* node = mFreePool.pop_atomic();
         if (node != nullptr) return node;

@@ -78,7 +78,7 @@ public:
     UInt32 GetNumberOfChannels();
     Float64 GetSampleRate();
     AudioUnitParameterValue GetParameter(AudioUnitParameterID inID);
-    // A plain store into the global element: no listener is told.
+    // [any thread] A plain store into the global element: no listener is told.
     void SetParameter(AudioUnitParameterID inID, AudioUnitParameterValue inValue);
     using AUBase::GetParameter;
     using AUBase::SetParameter;
@@ -90,12 +90,14 @@ public:
     void SetProcessesInPlace(bool inFlag) {
         mProcessesInPlace.store(inFlag, std::memory_order_relaxed);
     }
+    // [control]
     bool GetParamHasSampleRateDependency() const { return mParamHasSampleRateDependency; }
 
     // [control] The kernel array, for tests and tools (an entry may be null).
     const std::vector<AUKernelBase*>& GetKernelList() const { return mKernels; }
 
 protected:
+    // [control, uninitialised]
     void SetParamHasSampleRateDependency(bool inFlag) { mParamHasSampleRateDependency = inFlag; }
     // [render] Whether the input is silent once the silence hold has been applied.
     bool IsInputSilent(AudioUnitRenderActionFlags inActionFlags, UInt32 inFramesToProcess);

@@ -3,8 +3,7 @@
 #include <cstdint>
 
 // Keeps reporting the input as not silent for a number of frames after it turns silent, so that
-// a unit with latency or a tail still renders what it holds. Render-thread only; allocates
-// nothing.
+// a unit with latency or a tail still renders what it holds. [render] throughout.
 class AUSilentTimeout {
 public:
     // [render] May turn ioSilence from true to false while the countdown runs. The countdown

@@ -13,6 +13,8 @@
 // kAudioUnitErr_TooManyFramesToProcess for buffers that would reach past the memory or whose
 // byte size does not fit 32 bits. Allocate throws std::bad_alloc when memory runs out or the
 // total would not fit the 32-bit byte count (the entry points report it as memFullErr).
+//
+// Threads: [control], unless a declaration says otherwise.
 
 #include "format/AudioBufferList.h"
 #include "format/AudioUnitExternalBuffer.h"
@@ -32,52 +34,54 @@ public:
     AUBufferList(const AUBufferList&) = delete;
     AUBufferList& operator=(const AUBufferList&) = delete;
 
-    // Room for the format's streams and nFrames frames each, every stream's share rounded up
-    // to 16 bytes. Grows only; the pointer state becomes invalid.  [control]
+    // [control] Room for the format's streams and nFrames frames each, every stream's share
+    // rounded up to 16 bytes. Grows only; the pointer state becomes invalid.
     void Allocate(const CAStreamBasicDescription& format, UInt32 nFrames);
-    // Frees own memory (forgets external memory) and zeroes the counts; the list block stays.
-    // [control]
+    // [control] Frees own memory (forgets external memory) and zeroes the counts; the list
+    // block stays.
     void Deallocate();
 
-    // Lays the list over this object's memory for nFrames frames.  [render]
+    // [render] Lays the list over this object's memory for nFrames frames.
     AudioBufferList& PrepareBuffer(const CAStreamBasicDescription& format, UInt32 nFrames);
-    // As PrepareBuffer but every data pointer is null; a producer supplies its own buffers.
-    // [render]
+    // [render] As PrepareBuffer but every data pointer is null; a producer supplies its own
+    // buffers.
     AudioBufferList& PrepareNullBuffer(const CAStreamBasicDescription& format, UInt32 nFrames);
-    // Adopts the descriptors of `abl` (the buffers stay the caller's).  [render]
+    // [render] Adopts the descriptors of `abl` (the buffers stay the caller's).
     AudioBufferList& SetBufferList(const AudioBufferList& abl);
-    // Lays the list over a render caller's buffers for nFrames frames: the data pointers are
-    // the caller's, channel counts and byte sizes the format's. A caller's stated sizes are not
-    // limits: they are what the last render delivered, and hosts reuse lists without resetting
-    // them; what the caller promises is room for the frames it asks for. Returns paramErr (and
-    // changes nothing) when `abl` has fewer buffers than the format has streams or a null data
-    // pointer among them, kAudioUnitErr_FormatNotSupported for more streams than allocated,
-    // kAudioUnitErr_TooManyFramesToProcess when a buffer's size would not fit 32 bits.
-    // [render]
+    // [render] Lays the list over a render caller's buffers for nFrames frames: the data
+    // pointers are the caller's, channel counts and byte sizes the format's. A caller's stated
+    // sizes are not limits: they are what the last render delivered, and hosts reuse lists
+    // without resetting them; what the caller promises is room for the frames it asks for.
+    // Returns paramErr (and changes nothing) when `abl` has fewer buffers than the format has
+    // streams or a null data pointer among them, kAudioUnitErr_FormatNotSupported for more
+    // streams than allocated, kAudioUnitErr_TooManyFramesToProcess when a buffer's size would
+    // not fit 32 bits.
     OSStatus AdoptCallerBuffers(const CAStreamBasicDescription& format, UInt32 nFrames,
                                 const AudioBufferList& abl);
     // [render]
     AudioBufferList& GetBufferList() const;
+    // [render]
     void InvalidateBufferList() { mPtrState = kPtrsInvalid; }
 
-    // Gives `abl` this list's count and descriptors (data pointers, not samples). `abl` must
-    // have room for this list's buffers: its own count says how many it has.  [render]
+    // [render] Gives `abl` this list's count and descriptors (data pointers, not samples). `abl`
+    // must have room for this list's buffers: its own count says how many it has.
     void CopyBufferListTo(AudioBufferList& abl) const;
-    // Copies each buffer's samples, all mDataByteSize bytes of it, into the matching buffer of
-    // `abl` (this list's last buffer feeds any surplus destination buffers) and sets the
-    // destination's byte size to what it received. A destination's stated size is an output,
-    // not a limit: the caller promises room for the frames it asked for. A null destination
-    // (or source) data pointer is refused before anything is written.  [render]
+    // [render] Copies each buffer's samples, all mDataByteSize bytes of it, into the matching
+    // buffer of `abl` (this list's last buffer feeds any surplus destination buffers) and sets
+    // the destination's byte size to what it received. A destination's stated size is an
+    // output, not a limit: the caller promises room for the frames it asked for. A null
+    // destination (or source) data pointer is refused before anything is written.
     void CopyBufferContentsTo(AudioBufferList& abl) const;
-    // Zeroes mDataByteSize bytes of every buffer of `abl` that has data.  [render]
+    // [render] Zeroes mDataByteSize bytes of every buffer of `abl` that has data.
     static void ZeroBuffer(AudioBufferList& abl);
 
-    // Takes a host buffer as the sample memory when it is at least as large as the memory
-    // held now; ignores it otherwise (also when nothing was allocated yet). The host's memory
-    // is never freed here.  [control]
+    // [control, not rendering] Takes a host buffer as the sample memory when it is at least as
+    // large as the memory held now; ignores it otherwise (also when nothing was allocated yet).
+    // The host's memory is never freed here.
     void UseExternalBuffer(const CAStreamBasicDescription& format,
                            const AudioUnitExternalBuffer& buf);
 
+    // [render] What the memory holds and where the list points.
     UInt32 GetAllocatedFrames() const { return mAllocatedFrames; }
     UInt32 GetAllocatedStreams() const { return mAllocatedStreams; }
     UInt32 GetAllocatedBytes() const { return mAllocatedBytes; }

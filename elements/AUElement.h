@@ -6,6 +6,8 @@
 // torn, which is all the unit asks of a value shared without a lock. Inserting a new id in
 // keyed mode changes the map's structure and must not happen while the unit renders (units
 // that render parameters keep them in indexed mode, created before the first render).
+//
+// Threads: [control], unless a declaration says otherwise.
 
 #include <atomic>
 #include <map>
@@ -28,21 +30,22 @@ public:
     ParameterMapEvent(const ParameterMapEvent& other) noexcept;
     ParameterMapEvent& operator=(const ParameterMapEvent& other) noexcept;
 
-    // Makes the record a constant; offset and durations stay as they were.  [any thread]
+    // [any thread] Makes the record a constant; offset and durations stay as they were.
     void SetValue(AudioUnitParameterValue value) noexcept;
-    // The constant, or the ramp's start value.  [any thread]
+    // [any thread] The constant, or the ramp's start value.
     AudioUnitParameterValue GetValue() const noexcept { return mValue1.load(kOrder); }
 
-    // Takes over a scheduled event for the slice at `sliceOffsetInBuffer` of
-    // `sliceDurationFrames` frames.  [render]
+    // [render] Takes over a scheduled event for the slice at `sliceOffsetInBuffer` of
+    // `sliceDurationFrames` frames.
     void SetScheduledEvent(const AudioUnitParameterEvent& event, UInt32 sliceOffsetInBuffer,
                            UInt32 sliceDurationFrames) noexcept;
 
-    // The value at the slice's first frame, at its end, and the change per frame. A constant
-    // gives delta 0. A ramp of zero frames gives its end value with delta 0.  [render]
+    // [render] The value at the slice's first frame, at its end, and the change per frame. A
+    // constant gives delta 0. A ramp of zero frames gives its end value with delta 0.
     void GetRampSliceStartEnd(float& outStart, float& outEnd,
                               float& outDeltaPerFrame) const noexcept;
 
+    // [any thread] The fields one by one.
     UInt32 GetEventType() const noexcept { return mEventType.load(kOrder); }
     SInt32 GetBufferOffset() const noexcept { return mBufferOffset.load(kOrder); }
     UInt32 GetDurationInFrames() const noexcept { return mDurationInFrames.load(kOrder); }
@@ -71,18 +74,19 @@ public:
 
     marvex::AUElementOwner* GetAudioUnit() const { return mAudioUnit; }
 
-    // Switches (for good) to a table indexed by id holding ids 0..number-1. Records that exist
-    // keep their contents; new ones are 0. A negative number counts as 0.  [control]
+    // [control, not rendering] Switches (for good) to a table indexed by id holding ids
+    // 0..number-1. Records that exist keep their contents; new ones are 0. A negative number
+    // counts as 0.
     virtual void UseIndexedParameters(int number);
 
-    // The stored record; throws kAudioUnitErr_InvalidParameter for an unknown id.  [any thread]
+    // [any thread] The stored record; throws kAudioUnitErr_InvalidParameter for an unknown id.
     ParameterMapEvent& GetParamEvent(AudioUnitParameterID paramID);
     const ParameterMapEvent& GetParamEvent(AudioUnitParameterID paramID) const;
 
     // [any thread]
     AudioUnitParameterValue GetParameter(AudioUnitParameterID paramID) const;
-    // Keyed mode creates an unknown id; indexed mode throws for one.  [any thread; creating an
-    // id: control, not while rendering]
+    // [any thread] Indexed mode throws for an unknown id; keyed mode creates it, which grows
+    // the map and so is [control, not rendering].
     void SetParameter(AudioUnitParameterID paramID, AudioUnitParameterValue value);
     // [render]
     void SetScheduledEvent(AudioUnitParameterID paramID, const AudioUnitParameterEvent& event,
@@ -96,21 +100,21 @@ public:
     // Writes GetNumberOfParameters() ids: 0..n-1 in indexed mode, ascending in keyed mode.
     void GetParameterList(AudioUnitParameterID* outList) const;
 
-    // Holds one reference on the name; null clears it.  [control]
+    // [control] Holds one reference on the name; null clears it.
     void SetName(CFStringRef name);
     // The held name (no reference added), or null.
     CFStringRef GetName() const { return mElementName; }
     bool HasName() const { return mElementName != nullptr; }
 
-    // Appends the parameter blob: big-endian count N, then N pairs of big-endian id and float
-    // bits, in GetParameterList order. A ramp is saved as its start value.  [control]
+    // [control] Appends the parameter blob: big-endian count N, then N pairs of big-endian id
+    // and float bits, in GetParameterList order. A ramp is saved as its start value.
     void SaveState(CFMutableDataRef data) const;
-    // Applies one blob and returns the address just past it. The caller guarantees the whole
-    // blob is readable. In indexed mode an unknown id throws after the entries before it were
-    // applied.  [control]
+    // [control] Applies one blob and returns the address just past it. The caller guarantees
+    // the whole blob is readable. In indexed mode an unknown id throws after the entries before
+    // it were applied.
     const UInt8* RestoreState(const UInt8* state);
-    // As above, but reads nothing beyond `end`: returns null, applying nothing, when the blob
-    // would extend past it (including a truncated count).  [control]
+    // [control] As above, but reads nothing beyond `end`: returns null, applying nothing, when
+    // the blob would extend past it (including a truncated count).
     const UInt8* RestoreState(const UInt8* state, const UInt8* end);
 
     // Bytes of a blob holding `count` parameters.

@@ -8,8 +8,8 @@ class AUElement;
 
 class AUElementCreator {
 public:
-    // A new element for `scope`, owned by the caller (the scope). May throw an OSStatus.
-    // [control]
+    // [control] A new element for `scope`, owned by the caller (the scope). May throw an
+    // OSStatus.
     virtual AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement element) = 0;
     virtual ~AUElementCreator() = default;
 };

@@ -10,12 +10,11 @@ class AUElementOwner {
 public:
     virtual ~AUElementOwner() = default;
 
-    // Buses allocate sample memory only while their unit is initialised.  [any thread]
+    // [any thread] Buses allocate sample memory only while their unit is initialised.
     virtual bool IsInitialized() const = 0;
-    // The slice length that buses allocate for when asked for no particular count.  [control]
+    // [render] The slice length that buses allocate for when asked for no particular count.
     virtual UInt32 GetMaxFramesPerSlice() const = 0;
-    // 1 makes a bus's default format interleaved; every unit of this system answers 2.
-    // [control]
+    // [control] 1 makes a bus's default format interleaved; every unit of this system answers 2.
     virtual UInt8 AudioUnitAPIVersion() const = 0;
 };
 

@@ -1,5 +1,7 @@
 #pragma once
 // A bus: an element with a stream format and the buffer list its audio passes through.
+//
+// Threads: [control], unless a declaration says otherwise.
 
 #include "elements/AUBufferList.h"
 #include "elements/AUElement.h"
@@ -13,8 +15,10 @@ public:
     explicit AUIOElement(marvex::AUElementOwner* unit);
     ~AUIOElement() override = default;
 
+    // [render] The format changes only while the unit is uninitialised.
     const CAStreamBasicDescription& GetStreamFormat() const { return mStreamFormat; }
-    // Takes the whole description; validation is the unit's. Returns noErr.  [control]
+    // [control, uninitialised] Takes the whole description; validation is the unit's. Returns
+    // noErr.
     virtual OSStatus SetStreamFormat(const CAStreamBasicDescription& format);
     virtual bool NeedsBufferSpace() const = 0;
 
@@ -24,10 +28,11 @@ public:
     virtual OSStatus SetAudioChannelLayout(const AudioChannelLayout& layout);
     virtual OSStatus RemoveAudioChannelLayout();
 
-    // Only while the unit is initialised: room for `frames` frames (0: the unit's maximum per
-    // slice), or a list block alone when the bus needs no buffer space. Does nothing before.
-    // [control]
+    // [control, not rendering] Only while the unit is initialised: room for `frames` frames
+    // (0: the unit's maximum per slice), or a list block alone when the bus needs no buffer
+    // space. Does nothing before.
     void AllocateBuffer(UInt32 frames = 0);
+    // [control, not rendering]
     void DeallocateBuffer() { mIOBuffer.Deallocate(); }
 
     // [render]
@@ -46,11 +51,12 @@ public:
     void CopyBufferListTo(AudioBufferList& abl) const { mIOBuffer.CopyBufferListTo(abl); }
     void CopyBufferContentsTo(AudioBufferList& abl) const { mIOBuffer.CopyBufferContentsTo(abl); }
 
-    // [control]
+    // [control, not rendering]
     void UseExternalBuffer(const AudioUnitExternalBuffer& buf) {
         mIOBuffer.UseExternalBuffer(mStreamFormat, buf);
     }
 
+    // [render]
     const AUBufferList& GetAUBufferList() const { return mIOBuffer; }
 
 protected:

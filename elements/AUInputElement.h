@@ -4,6 +4,8 @@
 //
 // Rewiring (SetConnection, SetInputCallback, Disconnect) frees or replaces what a pull uses:
 // it runs on the control thread and must not overlap a render of the unit.
+//
+// Threads: [control], unless a declaration says otherwise.
 
 #include <atomic>
 
@@ -23,33 +25,36 @@ public:
     explicit AUInputElement(marvex::AUElementOwner* unit);
     ~AUInputElement() override = default;
 
-    // A null source disconnects. Otherwise keeps the connection, allocates (a list block only:
-    // a connection renders into the source's buffers) and asks the source for its direct
-    // render entry, falling back to AudioUnitRender when it has none.  [control]
+    // [control, not rendering] A null source disconnects. Otherwise keeps the connection,
+    // allocates (a list block only: a connection renders into the source's buffers) and asks
+    // the source for its direct render entry, falling back to AudioUnitRender when it has none.
     void SetConnection(const AudioUnitConnection& connection);
-    // A null function disconnects.  [control]
+    // [control, not rendering] A null function disconnects.
     void SetInputCallback(AURenderCallback proc, void* refCon);
-    // Forgets the source and frees the bus's sample memory.  [control]
+    // [control, not rendering] Forgets the source and frees the bus's sample memory.
     void Disconnect();
 
-    // The base's, then AllocateBuffer() on success.  [control]
+    // [control, uninitialised] The base's, then AllocateBuffer() on success.
     OSStatus SetStreamFormat(const CAStreamBasicDescription& format) override;
     // Only a callback input owns sample memory.
     bool NeedsBufferSpace() const override { return IsCallback(); }
 
+    // [any thread]
     bool IsActive() const { return GetInputType() != kNoInput; }
     bool HasConnection() const { return GetInputType() == kFromConnection; }
     bool IsCallback() const { return GetInputType() == kFromCallback; }
-    // Relaxed: the type is read again after a pull only to notice a disconnect that happened
-    // meanwhile; it orders nothing else.  [any thread]
+    // [any thread] Relaxed: the type is read again after a pull only to notice a disconnect
+    // that happened meanwhile; it orders nothing else.
     UInt32 GetInputType() const { return mInputType.load(std::memory_order_relaxed); }
+    // [render] Wiring, which changes only while the unit does not render.
     const AudioUnitConnection& GetConnection() const { return mConnection; }
     bool HasDirectRenderEntry() const { return mConnRenderProc != nullptr; }
 
-    // Fetches one slice into this bus's buffer list (GetBufferList). A callback input meeting
-    // a slice longer than it holds allocates here, on the render thread; nothing else does.
-    // kAudioUnitErr_NoConnection without a source, or when it was lost during the pull.
-    // [render]
+    // [render] Fetches one slice into this bus's buffer list (GetBufferList).
+    // kAudioUnitErr_NoConnection without a source, or when it was lost during the pull. One
+    // exception to the render promise: a callback input meeting a slice longer than it holds
+    // allocates here. Buses are sized for the unit's maximum slice, which no render exceeds, so
+    // a unit set up in order never meets it.
     OSStatus PullInput(AudioUnitRenderActionFlags& ioActionFlags, const AudioTimeStamp& inTimeStamp,
                        AudioUnitElement inElement, UInt32 nFrames);
 

@@ -5,11 +5,11 @@
 
 class AUOutputElement : public AUIOElement {
 public:
-    // Allocates at once when the unit is already initialised.
+    // [control] Allocates at once when the unit is already initialised.
     explicit AUOutputElement(marvex::AUElementOwner* unit);
     ~AUOutputElement() override = default;
 
-    // The base's, then AllocateBuffer() on success.  [control]
+    // [control, uninitialised] The base's, then AllocateBuffer() on success.
     OSStatus SetStreamFormat(const CAStreamBasicDescription& format) override;
     bool NeedsBufferSpace() const override { return true; }
 };

@@ -2,6 +2,8 @@
 // The elements of one scope, numbered densely from 0, made through the scope's creator and
 // owned by the scope. The count changes on the control thread only; the render thread reads
 // elements by number.
+//
+// Threads: [control], unless a declaration says otherwise.
 
 #include <memory>
 #include <vector>
@@ -23,37 +25,38 @@ public:
     AUScope(const AUScope&) = delete;
     AUScope& operator=(const AUScope&) = delete;
 
-    // Stores creator and scope number, then SetNumberOfElements(numElements).  [control]
+    // [control] Stores creator and scope number, then SetNumberOfElements(numElements).
     void Initialize(AUElementCreator* creator, AudioUnitScope scope, UInt32 numElements);
 
-    // Grows by asking the creator for elements count, count+1, ...; shrinks by deleting from
-    // the end. Elements below the new count are never recreated. An exception from the
-    // creator propagates and the elements made before it stay.  [control]
+    // [control, not rendering] Grows by asking the creator for elements count, count+1, ...;
+    // shrinks by deleting from the end. Elements below the new count are never recreated. An
+    // exception from the creator propagates and the elements made before it stay.
     void SetNumberOfElements(UInt32 numElements);
+    // [any thread]
     UInt32 GetNumberOfElements() const { return static_cast<UInt32>(mElements.size()); }
 
     // [any thread]
     AUElement* GetElement(AudioUnitElement element) const {
         return element < mElements.size() ? mElements[element].get() : nullptr;
     }
-    // Throws kAudioUnitErr_InvalidElement for a missing element.  [any thread]
+    // [any thread] Throws kAudioUnitErr_InvalidElement for a missing element.
     AUElement* SafeGetElement(AudioUnitElement element) const;
-    // Throws kAudioUnitErr_InvalidElement for a missing element and for one that is not a bus.
-    // [any thread]
+    // [any thread] Throws kAudioUnitErr_InvalidElement for a missing element and for one that is
+    // not a bus.
     AUIOElement* GetIOElement(AudioUnitElement element) const;
 
     AUElementCreator* GetCreator() const { return mCreator; }
     AudioUnitScope GetScope() const { return mScope; }
 
     bool HasElementWithName() const;
-    // Adds "<scope>" -> {"<element>": name, ...} to the unit's name dictionary when at least
-    // one element has a name.  [control]
+    // [control] Adds "<scope>" -> {"<element>": name, ...} to the unit's name dictionary when
+    // at least one element has a name.
     void AddElementNamesToDict(CFMutableDictionaryRef& inNameDict) const;
-    // Names elements from a scope dictionary {"<element>": name}; grows the scope when a key
-    // lies beyond its last element and returns whether it did. Keys that are not plain
-    // decimal numbers below kMaxRestoredElements, and values that are not strings, are
-    // skipped; the global scope never grows beyond element 0. The count never shrinks.
-    // [control]
+    // [control, not rendering] Names elements from a scope dictionary {"<element>": name};
+    // grows the scope when a key lies beyond its last element and returns whether it did. Keys
+    // that are not plain decimal numbers below kMaxRestoredElements, and values that are not
+    // strings, are skipped; the global scope never grows beyond element 0. The count never
+    // shrinks.
     bool RestoreElementNames(CFDictionaryRef& inNameDict);
 
 private:

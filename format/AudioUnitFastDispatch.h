@@ -5,15 +5,17 @@
 
 #include "format/AudioUnitProperties.h"
 
+// [any thread]
 typedef OSStatus (*AudioUnitGetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
                                               AudioUnitScope inScope, AudioUnitElement inElement,
-                                              AudioUnitParameterValue* outValue);  // [control]
+                                              AudioUnitParameterValue* outValue);
+// [any thread]
 typedef OSStatus (*AudioUnitSetParameterProc)(void* inComponentStorage, AudioUnitParameterID inID,
                                               AudioUnitScope inScope, AudioUnitElement inElement,
                                               AudioUnitParameterValue inValue,
-                                              UInt32 inBufferOffsetInFrames);  // [any thread]
+                                              UInt32 inBufferOffsetInFrames);
+// [render]
 typedef OSStatus (*AudioUnitRenderProc)(void* inComponentStorage,
                                         AudioUnitRenderActionFlags* ioActionFlags,
                                         const AudioTimeStamp* inTimeStamp, UInt32 inOutputBusNumber,
-                                        UInt32 inNumberFrames,
-                                        AudioBufferList* ioData);  // [render]
+                                        UInt32 inNumberFrames, AudioBufferList* ioData);

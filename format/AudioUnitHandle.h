@@ -1,6 +1,7 @@
 #pragma once
 // A move-only owner of an open unit instance for hosts: closes the instance on destruction
-// and forwards the selector calls. The fast paths, once fetched, are called directly.
+// and forwards the selector calls. The fast paths, once fetched, are called directly. Each
+// forwarding call has the thread of the call it forwards to (AudioUnitCalls.h).
 
 #include "format/AudioUnitCalls.h"
 #include "format/AudioUnitFastDispatch.h"
@@ -11,7 +12,8 @@ namespace marvex {
 class AudioUnitHandle {
 public:
     // The direct entries a unit hands out through kAudioUnitProperty_FastDispatch; a member is
-    // null when the unit refused it. Call them with `storage`.
+    // null when the unit refused it. Call them with `storage`, from the threads their types are
+    // tagged for (AudioUnitFastDispatch.h).
     struct FastPaths {
         AudioUnitGetParameterProc getParameter = nullptr;
         AudioUnitSetParameterProc setParameter = nullptr;
@@ -28,17 +30,18 @@ public:
     AudioUnitHandle(const AudioUnitHandle&) = delete;
     AudioUnitHandle& operator=(const AudioUnitHandle&) = delete;
 
-    // [control] Opens an instance of `component`; the handle is empty on failure.
+    // [control, locks] Opens an instance of `component`; the handle is empty on failure.
     static OSStatus Open(Component component, AudioUnitHandle& out);
-    // [control] Closes the instance now (no-op when empty); the close selector's result.
+    // [control, locks] Closes the instance now (no-op when empty); the close selector's result.
     OSStatus Close();
-    // Gives up ownership without closing.
+    // [control] Gives up ownership without closing.
     AudioUnit Release() noexcept {
         AudioUnit u = mUnit;
         mUnit = nullptr;
         return u;
     }
 
+    // [any thread]
     AudioUnit Get() const noexcept { return mUnit; }
     explicit operator bool() const noexcept { return mUnit != nullptr; }
     void* Storage() const { return GetComponentInstanceStorage(mUnit); }

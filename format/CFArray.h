@@ -1,5 +1,7 @@
 #pragma once
 // Ordered arrays of values.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

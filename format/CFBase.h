@@ -7,6 +7,9 @@
 // null is a no-op. Constant strings (CFSTR), the two booleans and bundles are immortal: retain
 // and release do nothing to them and they are not counted as live. Every operation checks the
 // type of what it is given and refuses (null / 0 / false / no effect) a value of another type.
+//
+// Threads: [control], unless a declaration says otherwise; a value shared between threads is
+// only read. The same holds for every value header (CFArray.h .. CFURL.h).
 
 #include "format/PlatformTypes.h"
 
@@ -36,9 +39,10 @@ typedef struct MarvexCFBundle* CFBundleRef;
 
 extern "C" {
 
-// Adds a reference and returns the value. Null gives null.  [any thread]
+// [any thread] Adds a reference and returns the value. Null gives null.
 CFTypeRef CFRetain(CFTypeRef value);
-// Drops a reference; the value is freed at zero. Null is ignored.  [any thread]
+// [control, lock-free] Drops a reference; the value is freed at zero. Null is ignored. A release
+// that cannot be the last (the caller holds another reference) is fit for any thread.
 void CFRelease(CFTypeRef value);
 // The reference count (1 for immortal values, 0 for null).
 CFIndex CFGetRetainCount(CFTypeRef value);
@@ -53,8 +57,8 @@ CFHashCode CFHash(CFTypeRef value);
 
 namespace marvex {
 
-// How many counted values are alive in this process (immortal ones are not counted). A test
-// reads it before and after; equality proves nothing leaked.  [any thread]
+// [any thread] How many counted values are alive in this process (immortal ones are not
+// counted). A test reads it before and after; equality proves nothing leaked.
 long LiveValueCount();
 
 }  // namespace marvex

@@ -1,5 +1,7 @@
 #pragma once
 // The two immortal boolean values.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

@@ -2,6 +2,8 @@
 // Bundles: a bundle is a directory holding Info.plist (an XML property list with at least an
 // "identifier" string), optionally a module named by its "module" string, and Resources/.
 // Bundles are immortal and registered by identifier once opened.
+//
+// Threads: [control, locks] throughout: the bundle registry and each module load take a lock.
 
 #include "format/CFBase.h"
 

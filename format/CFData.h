@@ -1,5 +1,7 @@
 #pragma once
 // Byte strings; mutable ones grow as bytes are appended.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

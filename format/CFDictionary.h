@@ -1,5 +1,7 @@
 #pragma once
 // Dictionaries: keys to values, both retained. Keys compare by CFEqual (strings by text).
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

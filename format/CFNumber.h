@@ -1,5 +1,7 @@
 #pragma once
 // Numbers: an integer or a floating-point value, with the type it was created with.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

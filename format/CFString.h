@@ -1,5 +1,7 @@
 #pragma once
 // Immutable strings, held as UTF-8 text.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 
@@ -35,13 +37,14 @@ CFIndex CFStringGetLength(CFStringRef str);
 
 namespace marvex {
 
-// A string that lives as long as the process (retain and release do nothing). Equal texts give
-// the same object.  [any thread]
+// [control, locks] A string that lives as long as the process (retain and release do
+// nothing). Equal texts give the same object.
 CFStringRef ConstantString(const char* utf8);
 
 }  // namespace marvex
 
-// A constant string from a literal, made once per use site.
+// A constant string from a literal, made once per use site: the first use locks and allocates
+// ([control, locks]), later ones only read a static ([any thread]).
 #define CFSTR(literal)                                                                \
     ([]() -> CFStringRef {                                                            \
         static const CFStringRef marvex_cfstr = ::marvex::ConstantString("" literal); \

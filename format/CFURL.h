@@ -1,5 +1,7 @@
 #pragma once
 // File-system URLs: a path and whether it names a directory.
+//
+// Threads: [control], unless a declaration says otherwise (see CFBase.h).
 
 #include "format/CFBase.h"
 

@@ -30,11 +30,11 @@ constexpr OSStatus badComponentSelector = OSStatus(0x80008002u);  // selector no
 
 namespace marvex {
 
-// A short English name of a status for messages ("kAudioUnitErr_InvalidScope"), or null when
-// the code is not one of ours.  [any thread]
+// [any thread] A short English name of a status for messages ("kAudioUnitErr_InvalidScope"),
+// or null when the code is not one of ours.
 const char* StatusName(OSStatus status);
 
-// A one-line explanation of a status ("scope not accepted"); never null.  [any thread]
+// [any thread] A one-line explanation of a status ("scope not accepted"); never null.
 const char* StatusText(OSStatus status);
 
 }  // namespace marvex

@@ -9,7 +9,7 @@
 
 extern "C" {
 
-// [control] Loads the bundle in `directory` and registers its components; *outBundle (may be
+// [control, locks] Loads the bundle in `directory` and registers its components; *outBundle (may be
 // null) receives the bundle (immortal). Loading the same bundle again registers nothing new.
 // Fails with fnfErr when the directory, Info.plist, module or entry symbol is missing and
 // paramErr when Info.plist is malformed; marvex::LastBundleError() then says why.

@@ -4,6 +4,8 @@
 // file is refused with a message, never trusted: nesting deeper than kMaxPropertyListDepth,
 // files larger than kMaxPropertyListFileBytes, dictionary keys that are not strings, and types
 // we do not represent (dates, UIDs, null) are refused.
+//
+// Threads: [control] throughout.
 
 #include <cstddef>
 #include <string>

@@ -14,7 +14,8 @@ namespace marvex {
 
 // Reads an audio file of any format libsndfile knows, as 32-bit float samples, block by block.
 // The path "-" reads standard input; it is taken into memory first because several formats need
-// a seekable file. Failures throw HostError with a message naming the file.
+// a seekable file. Failures throw HostError with a message naming the file. [control]
+// throughout.
 class AudioFileReader final : public AudioSource {
 public:
     explicit AudioFileReader(const std::string& path);

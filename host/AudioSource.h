@@ -15,7 +15,7 @@ struct AudioFileInfo {
     std::string formatName;    // e.g. "WAV (Microsoft) / Signed 16 bit PCM"
 };
 
-// Audio read block by block as 32-bit floats, one buffer per channel.
+// Audio read block by block as 32-bit floats, one buffer per channel. [control] throughout.
 class AudioSource {
 public:
     virtual ~AudioSource() = default;

@@ -26,7 +26,7 @@ public:
     // advances by `frames` on success.
     OSStatus render(std::span<const float* const> input, std::uint32_t frames) noexcept;
 
-    // The rendered output of the last block, per channel.
+    // [render] The rendered output of the last block, per channel, and the time line.
     const float* output(std::uint32_t channel) const { return mOutput[channel].data(); }
     double sampleTime() const { return mSampleTime; }
 

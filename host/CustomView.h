@@ -12,7 +12,7 @@ namespace marvex {
 
 // The unit's custom view, found as any host finds it: the view property names the factory's
 // bundle and class, the factory module's entry hands out its table, and the view it builds for
-// the unit instance shows what the unit publishes. [control]
+// the unit instance shows what the unit publishes. [control] throughout.
 class CustomView {
 public:
     enum class Format { Png, Svg };

@@ -12,11 +12,11 @@
 
 namespace marvex {
 
-// The plug-in bundle of the build tree or installation this program belongs to:
+// [control] The plug-in bundle of the build tree or installation this program belongs to:
 // <directory of the executable>/../Marvex.bundle, or, installed, <prefix>/lib/marvex/Marvex.bundle.
 std::string defaultBundleDirectory();
 
-// [control] Loads a plug-in bundle, registers its components and returns the first component
+// [control, locks] Loads a plug-in bundle, registers its components and returns the first component
 // its info file lists. Throws HostError(Plugin) saying what is missing.
 Component loadPluginComponent(const std::string& bundleDirectory);
 
@@ -36,14 +36,16 @@ struct ParameterDescription {
 // the render and parameter-read calls return statuses and are fit for a render thread.
 class HostedUnit {
 public:
-    // [control]
+    // [control, locks]
     static HostedUnit open(Component component);
     static HostedUnit openFromBundle(const std::string& bundleDirectory);
 
     HostedUnit(HostedUnit&&) = default;
     HostedUnit& operator=(HostedUnit&&) = default;
 
+    // [control]
     AudioUnitHandle& handle() { return mHandle; }
+    // [any thread]
     AudioUnit get() const { return mHandle.Get(); }
 
     // [control, uninitialised] Canonical non-interleaved 32-bit float on input and output bus 0.
@@ -57,7 +59,8 @@ public:
     void initialize();
     void uninitialize();
 
-    // [any thread] Global parameters through the fast paths.
+    // [control] Global parameters through the fast paths; a refusal throws HostError with the
+    // status in words. A render thread reads with readParameters instead.
     float parameter(AudioUnitParameterID id) const;
     void setParameter(AudioUnitParameterID id, float value);
     // [any thread] Reads global parameters 0..out.size()-1; no allocation, no lock.
@@ -88,7 +91,7 @@ private:
     AudioUnitHandle::FastPaths mFast;
 };
 
-// Throws HostError(kind) with "what: <status in words>".
+// [control] Throws HostError(kind) with "what: <status in words>".
 [[noreturn]] void throwStatus(HostErrorKind kind, const std::string& what, OSStatus status);
 
 }  // namespace marvex

@@ -9,6 +9,7 @@ namespace marvex {
 // beside it and renamed over the target by commit(); without commit (an error, an exception)
 // the temporary file is removed and the target is left as it was. The path "-" (or an empty
 // path) is standard output; an existing device or pipe (/dev/null) is written in place.
+// [control] throughout.
 // Failures throw HostError(Output) naming the file.
 class OutputFile {
 public:

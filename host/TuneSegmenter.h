@@ -49,7 +49,8 @@ struct TuneEvent {
 // pitch, as the blocks arrive. Segments are in order and cover the blocks without gaps. Brief
 // quiet gaps inside a sound and brief pitches (attacks, transitions) are not segments of their
 // own: a stretch without a stable pitch belongs to the note before it, or else to the note
-// after it. Fed a whole file, it gives the same segments as seeing the file at once.
+// after it. Fed a whole file, it gives the same segments as seeing the file at once. [control]
+// throughout: it keeps the blocks of the segment in progress.
 class TuneSegmenter {
 public:
     TuneSegmenter(const TuneSettings& settings, double sampleRateHz);
@@ -104,7 +105,7 @@ private:
     std::vector<TuneEvent> mEvents;
 };
 
-// The segments of a whole run of blocks.
+// [control] The segments of a whole run of blocks.
 std::vector<TuneSegment> segmentTune(std::span<const TuneBlock> blocks,
                                      const TuneSettings& settings, double sampleRateHz);
 

@@ -33,12 +33,14 @@ public:
     TunerSession(const TunerSession&) = delete;
     TunerSession& operator=(const TunerSession&) = delete;
 
+    // [control]
     HostedUnit& unit() { return mUnit; }
     std::uint32_t channels() const { return mChannels; }
     std::uint32_t blockFrames() const { return mBlockFrames; }
 
-    // [render] Renders one block (at most blockFrames() frames) and reads the eight parameters
-    // into `record`. Throws HostError when the unit fails the block.
+    // [control] Renders one block (at most blockFrames() frames) and reads the eight parameters
+    // into `record`. Throws HostError, its message naming the frame, when the unit fails the
+    // block: a render thread uses a BlockRenderer and HostedUnit::readParameters instead.
     void renderBlock(std::span<const float* const> input, std::uint32_t frames,
                      BlockRecord& record);
 
@@ -53,14 +55,15 @@ private:
     std::int64_t mNextFrame = 0;
 };
 
-// Called after each block with the record and the block's input; returning false stops.
+// Called after each block with the record and the block's input, on the rendering thread;
+// returning false stops.
 using BlockHandler =
     std::function<bool(const BlockRecord& record, std::span<const float* const> input)>;
 
 // Told the number of frames rendered so far, after each block.
 using ProgressHandler = std::function<void(std::int64_t framesDone)>;
 
-// Renders a whole source through the session block by block. With a conditioner (made for the
+// [control] Renders a whole source through the session block by block. With a conditioner (made for the
 // session's channels and block length) the tuner hears what it makes of each block; the handler
 // still sees the block as read. Returns the number of frames rendered.
 std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockHandler& onBlock,

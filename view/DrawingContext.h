@@ -40,7 +40,8 @@ using DrawingOperation = std::variant<StrokeRecord, CompositeRecord>;
 // The target of the toolkit's drawing calls (colour `set`, path `stroke`, image composite).
 // While a DrawingContext lives it is the current context of its thread; the previous one comes
 // back when it goes. It maps view coordinates (y up) onto the Cairo target (y down) and keeps a
-// log of what was drawn so that tests can read geometry without looking at pixels.
+// log of what was drawn so that tests can read geometry without looking at pixels. [control]
+// throughout.
 class DrawingContext {
 public:
     // `cairo` is borrowed; `height` is the target's height in points, the line y = 0 of the

@@ -8,6 +8,7 @@
 
 // A path of straight segments stroked in the current colour of the current drawing context.
 // Every stroke is also kept on the path (`strokes`), whether or not a context was current.
+// [control] throughout.
 class NSBezierPath : public NSObject {
 public:
     // [control] A new path with one reference, still to be initialised with `init`.

@@ -2,7 +2,8 @@
 
 #include "view/NSGeometry.h"
 
-// An RGBA colour with components in 0..1 (non-premultiplied). A plain value.
+// An RGBA colour with components in 0..1 (non-premultiplied). A plain value; its functions are
+// pure ([any thread]) but for `set`.
 class NSColor {
 public:
     static NSColor blackColor() { return NSColor(0, 0, 0, 1); }

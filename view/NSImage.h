@@ -7,7 +7,7 @@
 #include "view/NSGeometry.h"
 #include "view/NSObject.h"
 
-// A bitmap image loaded from a PNG file; one pixel is one point.
+// A bitmap image loaded from a PNG file; one pixel is one point. [control] throughout.
 class NSImage : public NSObject {
 public:
     // [control] A new image with one reference, still to be initialised.

@@ -12,7 +12,8 @@ public:
 
     // [any thread]
     NSObject* retain();
-    // [any thread] Releasing the last reference runs `dealloc` on the calling thread.
+    // [control, lock-free] Releasing the last reference runs `dealloc` on the calling thread; a
+    // release that cannot be the last is fit for any thread.
     void release();
     int retainCount() const { return mRetainCount.load(std::memory_order_relaxed); }
 

@@ -29,7 +29,7 @@ struct Pixel {
 // A rectangle that draws itself. `display` runs `drawRect` into an image surface the size of
 // the frame (transparent unless a background colour is set), which can then be read back,
 // written as PNG, or drawn again into an SVG file. Redraw requests (`setNeedsDisplay` with true)
-// go to a handler that whoever shows the view installs. All methods: [control].
+// go to a handler that whoever shows the view installs. [control] throughout.
 class NSView : public NSObject {
 public:
     // Largest frame side accepted, in points (the image surface's limit).

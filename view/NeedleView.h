@@ -10,7 +10,7 @@
 // The tuner's needle: a white needle with a black shadow swinging left or right of vertical by
 // the tuning deviation (-1 at the lower edge of the note's band, 0 at its centre, 1 at the
 // upper edge), under the "glass" overlay image. The pivot sits on the bottom edge at x = 106;
-// the view is meant to be 212 points wide. All methods: [control].
+// the view is meant to be 212 points wide. [control] throughout.
 class NeedleView : public NSView {
 public:
     static NeedleView* alloc() { return new NeedleView; }

@@ -6,6 +6,7 @@ namespace marvex {
 
 // Owns one reference to a toolkit object (see NSObject) and releases it when it goes. Adopts
 // the reference it is given; use `retain()` on the object first to share one already held.
+// [control] throughout, as the release it makes may deallocate.
 template <typename T>
 class Retained {
 public:

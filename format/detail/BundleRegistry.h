@@ -7,13 +7,15 @@
 
 namespace marvex::detail {
 
-// Records why the last bundle operation on this thread failed.
+// [control] Records why the last bundle operation on this thread failed.
 void SetBundleError(std::string text);
 
-// Loads the bundle's module if not yet loaded; false with the error set when it fails.
+// [control, locks] Loads the bundle's module if not yet loaded; false with the error set when it
+// fails.
 bool LoadBundleModule(CFBundleRef bundle);
 
-// Marks the bundle's components as registered; returns false when they already were.
+// [control, locks] Marks the bundle's components as registered; returns false when they already
+// were.
 bool ClaimComponentRegistration(CFBundleRef bundle);
 
 }  // namespace marvex::detail

@@ -1,5 +1,7 @@
 #pragma once
 // Internal representation of the property-list values. Not for use outside format/.
+//
+// Threads: [control], as for the values themselves (CFBase.h).
 
 #include <atomic>
 #include <cstddef>

@@ -27,7 +27,8 @@ struct ComponentInstanceRecord {
 
 namespace marvex::detail {
 
-// The instance record, or null for null or a handle that is not (or no longer) open.
+// [any thread] The instance record, or null for null or a handle that is not (or no longer)
+// open.
 inline ComponentInstanceRecord* LiveInstance(ComponentInstance instance) {
     if (instance == nullptr) return nullptr;
     if (instance->magic.load(std::memory_order_relaxed) != ComponentInstanceRecord::kMagic)
