@@ -11,13 +11,14 @@ namespace marvex {
 // process() allocates nothing.
 class Biquad {
 public:
-    // [control or render] Butterworth-style low-pass / high-pass at cornerHz with quality q.
+    // [render] Butterworth-style low-pass / high-pass at cornerHz with quality q.
     void setLowPass(double sampleRateHz, double cornerHz, double q) {
         set(sampleRateHz, cornerHz, q, false);
     }
     void setHighPass(double sampleRateHz, double cornerHz, double q) {
         set(sampleRateHz, cornerHz, q, true);
     }
+    // [render]
     void reset() { mS1 = mS2 = 0.0; }
 
     // [render]

@@ -15,7 +15,7 @@ struct LevelGateSettings {
     int closeReadings = 2;      // consecutive readings (23 ms each) that must fail to close
 };
 
-// A gate with hysteresis over the register estimator's readings. [any thread, one at a time]
+// [render] A gate with hysteresis over the register estimator's readings.
 class LevelGate {
 public:
     explicit LevelGate(const LevelGateSettings& settings = {}) : mSettings(settings) {}

@@ -7,7 +7,8 @@ namespace marvex {
 
 // A scale in the Scala format (.scl): a description, the number of degrees, then each degree
 // above the tonic as cents (a number with a '.') or a ratio ("3/2", "2"); lines starting with
-// '!' are comments. The last degree is the period (usually 2/1, the octave).
+// '!' are comments. The last degree is the period (usually 2/1, the octave). [control]
+// throughout.
 struct ScalaScale {
     std::string description;
     std::vector<double> degreesCents;  // ascending; the last is the period

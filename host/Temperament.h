@@ -17,9 +17,9 @@ struct TemperedNote {
     double centsOff = 0.0;  // from the degree
 };
 
-// A scale the host maps readings onto; the tuner's own grid stays equal-tempered. The tonic
-// sits where equal temperament puts it from the reference pitch (C4 is 261.63 Hz at A4 = 440),
-// and the degrees are laid out above it, period after period.
+// [control] A scale the host maps readings onto; the tuner's own grid stays equal-tempered. The
+// tonic sits where equal temperament puts it from the reference pitch (C4 is 261.63 Hz at A4 =
+// 440), and the degrees are laid out above it, period after period.
 class Temperament {
 public:
     // "equal", "just" (5-limit major), "pythagorean", "meantone" (quarter-comma),

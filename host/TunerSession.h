@@ -63,8 +63,8 @@ using BlockHandler =
 // Told the number of frames rendered so far, after each block.
 using ProgressHandler = std::function<void(std::int64_t framesDone)>;
 
-// [control] Renders a whole source through the session block by block. With a conditioner (made for the
-// session's channels and block length) the tuner hears what it makes of each block; the handler
+// [control] Renders a whole source through the session block by block. With a conditioner (made for
+// the session's channels and block length) the tuner hears what it makes of each block; the handler
 // still sees the block as read. Returns the number of frames rendered.
 std::int64_t renderFile(AudioSource& reader, TunerSession& session, const BlockHandler& onBlock,
                         const ProgressHandler& onProgress = {},

@@ -14,7 +14,7 @@ namespace marvex {
 // view the unit names, built by its factory for a unit instance of this window's own (never the
 // one that renders; the window writes the published Deviation into it), with the panel around
 // it. Keys: `+`/`-` move the reference pitch by 1 Hz, `p` steps Precision, `q` quits; the
-// panel's buttons do the same. [control], on one thread.
+// panel's buttons do the same. [control] throughout, from one thread.
 class TunerWindow {
 public:
     struct Callbacks {
