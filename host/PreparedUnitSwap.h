@@ -19,7 +19,7 @@ class PreparedUnitSwap {
 public:
     // [control] Starts with `first` current.
     explicit PreparedUnitSwap(std::unique_ptr<T> first) : mCurrent(first.release()) {}
-    // [control, render stopped]
+    // [control, not rendering]
     ~PreparedUnitSwap() {
         delete mCurrent;
         delete mWaiting.load(std::memory_order_acquire);

@@ -17,7 +17,7 @@ namespace marvex::lv2 {
 // next activation.
 class HostFeatures {
 public:
-    // [instantiation]
+    // [control, not rendering]
     explicit HostFeatures(const LV2_Feature* const* features);
 
     const LV2_URID_Map* map() const { return mMap; }

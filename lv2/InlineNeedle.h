@@ -17,7 +17,7 @@ namespace marvex::lv2 {
 // the deviation last published, with the note's name below; dimmed while the level says there is
 // nothing to tune. The view is found as any host finds it (the unit's view property and its
 // factory) on a unit of its own that never renders, which is given each reading to show.
-// [GUI thread] throughout; everything is made on the first render.
+// [control] throughout, on the host's GUI thread; everything is made on the first render.
 class InlineNeedle {
 public:
     // Quieter than the level at which the front ends' gate opens, the picture dims (as the UI's).

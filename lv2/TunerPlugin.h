@@ -29,33 +29,34 @@ namespace marvex::lv2 {
 // and saved settings go through units of their own and values the render thread publishes.
 class TunerPlugin {
 public:
-    // [instantiation] Null, with the reason logged, when the rate is unusable or the unit cannot
-    // be opened from `unitBundle`.
+    // [control, not rendering] Null, with the reason logged, when the rate is unusable or the unit
+    // cannot be opened from `unitBundle`.
     static std::unique_ptr<TunerPlugin> create(const PluginKind& kind, double sampleRateHz,
                                                const std::string& unitBundle,
                                                const LV2_Feature* const* features);
     TunerPlugin(const TunerPlugin&) = delete;
     TunerPlugin& operator=(const TunerPlugin&) = delete;
 
-    // [connection]
+    // [render] Between runs, on the audio thread or before activation.
     void connectPort(std::uint32_t port, void* data);
-    // [instantiation] A fresh unit with the settings of the moment.
+    // [control, not rendering] A fresh unit with the settings of the moment.
     void activate();
     // [render] No allocation, no lock; any number of frames.
     void run(std::uint32_t frames) noexcept;
 
-    // [worker] Prepares a unit for a new pitch and releases replaced ones.
+    // [control] On the host's worker thread: prepares a unit for a new pitch and releases replaced
+    // ones.
     LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
                            std::uint32_t size, const void* data);
     // [render]
     LV2_Worker_Status workResponse(std::uint32_t size, const void* data) noexcept;
 
-    // [any thread but instantiation] The unit's class-info dictionary under kStateKeyUri.
+    // [control] The unit's class-info dictionary under kStateKeyUri.
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle);
-    // [instantiation] A refused state is logged and changes nothing.
+    // [control, not rendering] A refused state is logged and changes nothing.
     LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle);
 
-    // [GUI thread] The needle at the current reading.
+    // [control] On the host's GUI thread: the needle at the current reading.
     LV2_Inline_Display_Image_Surface* renderInline(std::uint32_t width, std::uint32_t maxHeight);
 
 private:
@@ -73,7 +74,7 @@ private:
                 HostFeatures features, Component component, HostedUnit stateUnit);
 
     TunerSetup setupFor(const Settings& settings) const;
-    // [instantiation] Prepares a unit for `settings` and makes it current at once.
+    // [control, not rendering] Prepares a unit for `settings` and makes it current at once.
     void install(const Settings& settings);
     // [render] Port changes become wanted settings; returns them.
     Settings readSettingsPorts() noexcept;
