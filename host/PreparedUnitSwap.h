@@ -41,7 +41,7 @@ public:
         return retired != nullptr;
     }
 
-    // [render, or control while the render thread is stopped] The unit to render this block.
+    // [render] The unit to render this block.
     // Takes up a waiting unit when the slot for the one it replaces is free; the replaced unit
     // then waits in that slot for releaseRetired(). No allocation, no lock, never frees.
     T& current() noexcept {

@@ -20,7 +20,7 @@ public:
     SpscQueue(const SpscQueue&) = delete;
     SpscQueue& operator=(const SpscQueue&) = delete;
 
-    // [producer] False when the queue is full.
+    // [any thread] On the one producing thread. False when the queue is full.
     bool push(const T& item) noexcept {
         const std::size_t tail = mTail.load(std::memory_order_relaxed);
         const std::size_t next = advance(tail);
@@ -30,7 +30,7 @@ public:
         return true;
     }
 
-    // [consumer] False when the queue is empty.
+    // [any thread] On the one consuming thread. False when the queue is empty.
     bool pop(T& item) noexcept {
         const std::size_t head = mHead.load(std::memory_order_relaxed);
         if (head == mTail.load(std::memory_order_acquire)) return false;

@@ -16,7 +16,8 @@ namespace marvex {
 // JACK's notification thread and read here from any thread.
 class JackClient {
 public:
-    // [process] Called once per period with the inputs' buffers. No allocation, no lock.
+    // [render] JACK's process thread, once per period with the inputs' buffers. No allocation, no
+    // lock.
     using ProcessFunction = void (*)(void* context, std::span<const float* const> inputs,
                                      std::uint32_t frames) noexcept;
 

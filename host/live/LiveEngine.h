@@ -31,7 +31,7 @@ public:
     LiveEngine(Component component, TunerSetup setup, std::uint32_t inputs,
                const ConditioningSettings& conditioning);
 
-    // [process] Renders `frames` frames of each input. No allocation, no lock, no system call.
+    // [render] Renders `frames` frames of each input. No allocation, no lock, no system call.
     void process(std::span<const float* const> inputs, std::uint32_t frames) noexcept;
 
     // [control] The oldest reading not yet taken; false when there is none.
@@ -61,7 +61,7 @@ private:
     std::vector<std::unique_ptr<PreparedUnitSwap<SignalConditioner>>> mConditioners;
     SpscQueue<LiveReading> mReadings;
     std::atomic<std::uint64_t> mDropped{0};
-    std::uint64_t mPeriod = 0;  // [process]
+    std::uint64_t mPeriod = 0;  // [render] thread only
 };
 
 }  // namespace marvex
