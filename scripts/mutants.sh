@@ -7,6 +7,8 @@
 #   scripts/mutants.sh 3 17         only mutants 3 and 17
 #   scripts/mutants.sh --check      only say whether each snippet still matches the code
 #   MUTANT_REV=main~3 scripts/mutants.sh   the tree as committed there (the mutants as listed here)
+#   MUTANT_IN_PLACE=1 scripts/mutants.sh   this working tree and its built BUILD_DIR (default build),
+#                                          each file put back after its mutant (and on any exit)
 #
 # MUTANT_DIR (default /tmp/marvex-mutants) keeps the copy and its build between runs, so only the
 # mutated file and what links it are rebuilt. JOBS (default 2) builds and tests in parallel.
@@ -204,30 +206,37 @@ else
     selected=("${!files[@]}")
 fi
 
-mkdir -p "$work/src" "$work/build"
-# The tree under test (as committed at MUTANT_REV, else the working tree's files that git knows)
-# is staged, and only files whose content differs are copied over, so the build stays incremental.
-rm -rf "$work/stage" && mkdir -p "$work/stage"
-if [[ -n ${MUTANT_REV:-} ]]; then
-    git archive "$MUTANT_REV" | tar -xf - -C "$work/stage"
+src=$work/src bld=$work/build
+if [[ -n ${MUTANT_IN_PLACE:-} ]]; then
+    src=$root bld=$root/${BUILD_DIR:-build}
+    mkdir -p "$work"
+    [[ -f $bld/CMakeCache.txt ]] || { echo "no built tree in $bld"; exit 1; }
 else
-    git ls-files -co --exclude-standard -z | xargs -0 tar -cf - | tar -xf - -C "$work/stage"
-fi
-(cd "$work/stage" && find . -type f | sed 's|^\./||' | sort) >"$work/files"
-while IFS= read -r f; do
-    if ! cmp -s "$work/stage/$f" "$work/src/$f"; then
-        mkdir -p "$(dirname "$work/src/$f")" && cp "$work/stage/$f" "$work/src/$f"
+    mkdir -p "$src" "$bld"
+    # The tree under test (as committed at MUTANT_REV, else the working tree's files that git knows)
+    # is staged, and only files whose content differs are copied over, so the build stays incremental.
+    rm -rf "$work/stage" && mkdir -p "$work/stage"
+    if [[ -n ${MUTANT_REV:-} ]]; then
+        git archive "$MUTANT_REV" | tar -xf - -C "$work/stage"
+    else
+        git ls-files -co --exclude-standard -z | xargs -0 tar -cf - | tar -xf - -C "$work/stage"
     fi
-done <"$work/files"
-(cd "$work/src" && find . -type f | sed 's|^\./||' | sort | comm -23 - "$work/files" | xargs -r rm -f)
-build() { cmake --build "$work/build" -j "$jobs" >"$work/build.log" 2>&1; }
+    (cd "$work/stage" && find . -type f | sed 's|^\./||' | sort) >"$work/files"
+    while IFS= read -r f; do
+        if ! cmp -s "$work/stage/$f" "$src/$f"; then
+            mkdir -p "$(dirname "$src/$f")" && cp "$work/stage/$f" "$src/$f"
+        fi
+    done <"$work/files"
+    (cd "$src" && find . -type f | sed 's|^\./||' | sort | comm -23 - "$work/files" | xargs -r rm -f)
+fi
+build() { cmake --build "$bld" -j "$jobs" >"$work/build.log" 2>&1; }
 suite() {
     # format_check reads sources, not behaviour; a planted fault may hang, hence the timeout.
-    ctest --test-dir "$work/build" -E '^format_check$' --stop-on-failure --timeout 300 \
+    ctest --test-dir "$bld" -E '^format_check$' --stop-on-failure --timeout 300 \
         -j "$jobs" >"$work/test.log" 2>&1
 }
-if [[ ! -f $work/build/CMakeCache.txt ]]; then
-    cmake -S "$work/src" -B "$work/build" -DMARVEX_BENCH=OFF >"$work/configure.log" 2>&1 ||
+if [[ ! -f $bld/CMakeCache.txt ]]; then
+    cmake -S "$src" -B "$bld" -DMARVEX_BENCH=OFF >"$work/configure.log" 2>&1 ||
         { cat "$work/configure.log"; exit 1; }
 fi
 build || { echo "the unmutated tree does not build: $work/build.log"; exit 1; }
@@ -235,12 +244,13 @@ suite || { echo "the unmutated suite fails: $work/test.log"; exit 1; }
 
 killed=0 total=0 survivors=() unusable=()
 for i in "${selected[@]}"; do
-    n=$((i + 1)) f=$work/src/${files[i]}
+    n=$((i + 1)) f=$src/${files[i]}
     label="$n ${files[i]}: ${whats[i]}"
     if [[ ! -f $f ]]; then
         echo "not applicable (no such file): $label"; unusable+=("$label"); continue
     fi
     cp "$f" "$work/original"
+    trap 'cp "$work/original" "$f"' EXIT
     if ! apply "$f" "${olds[i]}" "${news[i]}"; then
         echo "not applicable (snippet not found once): $label"; unusable+=("$label"); continue
     fi
@@ -257,6 +267,7 @@ for i in "${selected[@]}"; do
         fi
     fi
     cp "$work/original" "$f"  # a fresh time stamp, so the next build recompiles it
+    trap - EXIT
 done
 build || true
 echo
