@@ -262,7 +262,7 @@ for i in "${selected[@]}"; do
             echo "SURVIVED: $label"; survivors+=("$label")
         else
             killed=$((killed + 1))
-            by=$(grep -m1 -o 'Test *#[0-9]*: [^ ]*' "$work/test.log" | sed 's/.*: //' || true)
+            by=$(grep -m1 '[*][*][*]' "$work/test.log" | grep -o '#[0-9]*: [^ ]*' | sed 's/.*: //' || true)
             echo "killed (by ${by:-a test}): $label"
         fi
     fi

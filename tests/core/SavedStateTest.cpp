@@ -191,6 +191,7 @@ TEST_F(SavedState, HostileDictionariesAreRefusedWithoutChangingAnything) {
     const std::pair<const char*, std::function<void(Dict)>> rows[] = {
         {"version is text", [](Dict d) { Put(d, "version", Text("0")); }},
         {"version 1", [](Dict d) { Put(d, "version", Int(1)); }},
+        {"version -1", [](Dict d) { Put(d, "version", Int(-1)); }},
         {"version 0.5",
          [&](Dict d) { Put(d, "version", CFNumberCreate(nullptr, kCFNumberFloatType, &half)); }},
         {"no version", [](Dict d) { CFDictionaryRemoveValue(d, Key("version")); }},

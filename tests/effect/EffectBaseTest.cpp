@@ -109,6 +109,7 @@ TEST(EffectChannels, ConfigurationsDecideAndKernelsFollow) {
     } cases[] = {
         {{}, 2, 2, true},
         {{}, 1, 2, false},
+        {{}, 0, 0, false},
         {{{-1, -1}}, 3, 3, true},
         {{{-1, -1}}, 2, 3, false},
         {{{-1, 2}}, 5, 2, true},

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 #include "host/TextNeedle.h"
@@ -50,6 +52,20 @@ TEST(RecordLine, KeysAndValuesFollowTheContract) {
     EXPECT_TRUE(json["frequency"].is_null());
     EXPECT_EQ(json["note"], 12.5);
     EXPECT_TRUE(json["note_name"].is_null());
+}
+
+TEST(RecordLine, CsvLeavesNonFiniteValuesEmpty) {
+    BlockRecord record;
+    record.frame = 512;
+    record.frames = 512;
+    record.values = {2.0f, 440.0f, std::nanf(""), 1.0f, 1.0f, 1.0f, 48.0f, 0.0f};
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* out = ::open_memstream(&text, &size);
+    makeRecordWriter(RecordFormat::Csv, out, 44100.0)->write(record);
+    std::fclose(out);
+    EXPECT_STREQ(text, "512,512,2,440,,1,1,1,48,0,A4\n");
+    std::free(text);
 }
 
 TEST(RecordLine, EveryValueReadsBackAsTheSameFloat) {
