@@ -65,9 +65,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ host/TuneSegmenter.cpp: a short leading silence is held back by the gap rule
 - if (mFirstRun || seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
 + if (seconds(run) >= mSettings.minSilenceSeconds) return kSilence;
-@ host/TuneSegmenter.cpp: levels in power decibels instead of amplitude decibels
-- return 20.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
-+ return 10.0 * std::log10(static_cast<double>(rms)) < settings.silenceDbfs;
+@ host/LevelMeter.cpp: a mean square is put in decibels as if it were an amplitude
+- const double db = 10.0 * std::log10(sum / static_cast<double>(count));
++ const double db = 20.0 * std::log10(sum / static_cast<double>(count));
 @ host/TuneSegmenter.cpp: cents computed as hundredths of an octave
 - segment.centsOff = 1200.0 * std::log2(
 + segment.centsOff = 100.0 * std::log2(
