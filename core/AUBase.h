@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "core/ComponentBase.h"
+#include "core/PropertyListenerList.h"
 #include "core/TThreadSafeList.h"
 #include "elements/AUElement.h"
 #include "elements/AUElementCreator.h"
@@ -71,12 +72,6 @@ public:
         void* mRefCon = nullptr;
     };
 
-    struct PropertyListener {
-        AudioUnitPropertyID propertyID;
-        AudioUnitPropertyListenerProc listenerProc;
-        void* listenerRefCon;
-    };
-
     static constexpr UInt32 kNumberOfScopes = 5;
     static constexpr UInt32 kDefaultMaxFramesPerSlice = 1156;
     static constexpr UInt8 kAUBaseAPIVersion = 2;
@@ -110,7 +105,7 @@ public:
     virtual OSStatus RemovePropertyValue(AudioUnitPropertyID inID, AudioUnitScope inScope,
                                          AudioUnitElement inElement);
 
-    // Property listeners [control]
+    // Property listeners [control, locks]
     virtual OSStatus AddPropertyListener(AudioUnitPropertyID inID,
                                          AudioUnitPropertyListenerProc inProc, void* inProcRefCon);
     virtual OSStatus RemovePropertyListener(AudioUnitPropertyID inID,
@@ -254,7 +249,7 @@ public:
     OSStatus DispatchRemovePropertyValue(AudioUnitPropertyID inID, AudioUnitScope inScope,
                                          AudioUnitElement inElement);
 
-    // [control] Calls the listeners of inID in registration order, on the calling thread. A
+    // [any thread] Calls the listeners of inID in registration order, on the calling thread. A
     // listener may add or remove listeners: additions are heard from the next change on, removals
     // at once.
     void PropertyChanged(AudioUnitPropertyID inID, AudioUnitScope inScope,
@@ -328,15 +323,8 @@ protected:
     std::atomic<OSStatus> mLastRenderError{0};
     AUPreset mCurrentPreset{};
     ParameterEventList mScheduledEvents;
-    std::vector<PropertyListener> mPropertyListeners;
+    PropertyListenerList mPropertyListeners;
     HostCallbackInfo mHostCallbackInfo{};
     CFStringRef mContextName = nullptr;
     bool mBuffersAllocated = false;
-
-private:
-    // Nesting depth of PropertyChanged walks; while it is above 0, removed listeners are only
-    // marked (null procedure) and swept when the outermost walk ends.
-    int mListenerWalkDepth = 0;
-    bool mListenersRemovedDuringWalk = false;
-    void SweepRemovedListeners();
 };

@@ -1,6 +1,7 @@
 // A render thread and control threads on one unit, as a host runs them: the render thread
 // renders through the fast path and publishes results as parameters, while control threads read
-// those results, write a parameter the render reads, and add and remove render notifications.
+// those results, write a parameter the render reads, and add and remove render notifications and
+// the property listeners that failing renders call.
 // ThreadSanitizer runs this suite in CI; without it the checks below still catch torn or lost
 // values and notifications called after their removal.
 
@@ -166,6 +167,52 @@ TEST(ConcurrencyCore, RenderWhileControlThreadsReadWriteParametersAndChangeNotif
     AudioUnitParameterValue rendered = 0;
     ASSERT_EQ(unit.GetParameter(kRendered, kAudioUnitScope_Global, 0, rendered), noErr);
     EXPECT_EQ(rendered, float(kBlocks + 1));
+}
+
+void CountHeard(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
+    static_cast<std::atomic<int>*>(refCon)->fetch_add(1, std::memory_order_relaxed);
+}
+
+// Each failing render announces its error to the listeners on the render thread, while a control
+// thread grows and shrinks the listener array and reads the error (so the next one is announced).
+TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove) {
+    AudioUnitHandle unit;
+    ASSERT_EQ(AudioUnitHandle::Open(MeteringComponent(), unit), noErr);
+    ASSERT_EQ(unit.Initialize(), noErr);
+    UInt32 maxFrames = 0;
+    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
+                               maxFrames),
+              noErr);
+    constexpr int kHeard = 2000;
+    std::atomic<int> heard{0};
+    std::array<std::atomic<int>, 6> others{};
+    std::atomic<bool> done{false};
+
+    std::thread render([&] {
+        test::HostBuffers out(2, 16);
+        for (int i = 0; i < 1000000 && heard.load() < kHeard; ++i) {
+            AudioUnitRenderActionFlags flags = 0;
+            const AudioTimeStamp ts = test::TimeStamp(i);
+            unit.Render(&flags, ts, 0, maxFrames + 1, &out.get());  // more than a slice: fails
+        }
+        done.store(true);
+    });
+    std::thread control([&] {
+        const AudioUnitPropertyID error = kAudioUnitProperty_LastRenderError;
+        ASSERT_EQ(unit.AddPropertyListener(error, &CountHeard, &heard), noErr);
+        for (std::size_t i = 0; !done.load(); ++i) {
+            std::atomic<int>& other = others[i % others.size()];
+            if ((i / others.size()) % 2 == 0)
+                ASSERT_EQ(unit.AddPropertyListener(error, &CountHeard, &other), noErr);
+            else
+                ASSERT_EQ(unit.RemovePropertyListener(error, &CountHeard, &other), noErr);
+            OSStatus last = noErr;
+            ASSERT_EQ(unit.GetProperty(error, kAudioUnitScope_Global, 0, last), noErr);
+        }
+    });
+    render.join();
+    control.join();
+    EXPECT_GE(heard.load(), kHeard) << "too few render errors reached the listener";
 }
 
 }  // namespace
