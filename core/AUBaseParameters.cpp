@@ -107,8 +107,9 @@ OSStatus AUBase::ProcessForScheduledParams(ParameterEventList& inParamList,
                 holds = event.eventValues.immediate.bufferOffset <= sliceOffset;
             }
             if (!holds) continue;
-            // A missing element skips the event; a scope of 5 or more throws.
-            AUElement* element = GetElement(event.scope, event.element);
+            // A missing element skips the event; a scope of 5 or more fails the render.
+            if (event.scope >= kNumberOfScopes) return kAudioUnitErr_InvalidScope;
+            AUElement* element = mScopes[event.scope].GetElement(event.element);
             if (element == nullptr) continue;
             element->SetScheduledEvent(event.parameter, event, sliceOffset, sliceFrames);
         }

@@ -35,15 +35,18 @@ OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& ioActionFlags,
                           const AudioTimeStamp& inTimeStamp, UInt32 inBusNumber,
                           UInt32 inNumberFrames, AudioBufferList& ioData) {
     marvex::ProcessorModeGuard flushDenormals;
+    // Refusals return before any notification and keep the scheduled events. They return
+    // rather than throw: a thrown status allocates its exception object.
+    if (!IsInitialized()) return SetRenderError(kAudioUnitErr_Uninitialized);
+    if (inNumberFrames > GetMaxFramesPerSlice())
+        return SetRenderError(kAudioUnitErr_TooManyFramesToProcess);
+    auto* output = dynamic_cast<AUOutputElement*>(Outputs().GetElement(inBusNumber));
+    if (output == nullptr) return SetRenderError(kAudioUnitErr_InvalidElement);
+    if (ioData.mNumberBuffers != output->GetStreamFormat().NumberChannelStreams())
+        return SetRenderError(paramErr);
+
     OSStatus result = noErr;
     try {
-        if (!IsInitialized()) throw OSStatus(kAudioUnitErr_Uninitialized);
-        if (inNumberFrames > GetMaxFramesPerSlice())
-            throw OSStatus(kAudioUnitErr_TooManyFramesToProcess);
-        AUOutputElement* output = GetOutput(inBusNumber);
-        if (ioData.mNumberBuffers != output->GetStreamFormat().NumberChannelStreams())
-            throw OSStatus(paramErr);
-
         mRenderCallbacks.update();
 
         CallNotifications(mRenderCallbacks, ioActionFlags | kAudioUnitRenderAction_PreRender,
@@ -59,6 +62,7 @@ OSStatus AUBase::DoRender(AudioUnitRenderActionFlags& ioActionFlags,
 
         if (!mScheduledEvents.empty()) mScheduledEvents.clear();  // keeps the capacity
     } catch (OSStatus err) {
+        // Thrown by a subclass's render; the base's own render path returns its statuses.
         result = SetRenderError(err);
     }
     return result;

@@ -32,6 +32,7 @@ public:
         ++renders;
         modeInRender = ProcessorModeGuard::Current();
         if (throwForeign) throw std::runtime_error("not a status");
+        if (throwStatus != noErr) throw OSStatus(throwStatus);
         flags |= flagsToAdd;
         return PassThroughUnit::Render(flags, ts, frames);
     }
@@ -40,6 +41,7 @@ public:
     int renders = 0;
     std::uint64_t modeInRender = 0;
     bool throwForeign = false;
+    OSStatus throwStatus = noErr;
     AudioUnitRenderActionFlags flagsToAdd = 0;
 };
 
@@ -106,8 +108,25 @@ struct Rig {
     Observed seen;
 };
 
-TEST(RenderPipeline, FailuresFollowTheTable) {
-    enum Row { Uninitialized, TooManyFrames, NoSuchBus, BufferCount, Thrown, RenderError };
+TEST(RenderPipeline, FailuresFollowTheTableAndAllocateNothing) {
+    {
+        // The counter must see what a thrown exception allocates, or the zeros below mean nothing.
+        marvex::test::CountAllocations probe;
+        try {
+            throw OSStatus(-1);
+        } catch (OSStatus) {
+        }
+        ASSERT_GT(probe.count(), 0u);
+    }
+    enum Row {
+        Uninitialized,
+        TooManyFrames,
+        NoSuchBus,
+        BufferCount,
+        Thrown,
+        BadEvent,
+        RenderError
+    };
     struct Expect {
         Row row;
         OSStatus status;
@@ -119,7 +138,8 @@ TEST(RenderPipeline, FailuresFollowTheTable) {
         {TooManyFrames, kAudioUnitErr_TooManyFramesToProcess, 0, 0, true},
         {NoSuchBus, kAudioUnitErr_InvalidElement, 0, 0, true},
         {BufferCount, paramErr, 0, 0, true},
-        {Thrown, kAudioUnitErr_InvalidScope, 1, 0, true},
+        {Thrown, kAudioUnitErr_InvalidProperty, 1, 0, true},
+        {BadEvent, kAudioUnitErr_InvalidScope, 1, 1, false},
         {RenderError, kAudioUnitErr_NoConnection, 1, 1, false},
     };
     for (const Expect& e : table) {
@@ -142,7 +162,10 @@ TEST(RenderPipeline, FailuresFollowTheTable) {
             case BufferCount:
                 buffers = 1;
                 break;
-            case Thrown: {
+            case Thrown:
+                rig.unit.throwStatus = kAudioUnitErr_InvalidProperty;
+                break;
+            case BadEvent: {
                 const AudioUnitParameterEvent bad = Event(0, 5, kParameterEvent_Ramped);
                 rig.unit.ScheduleParameter(&bad, 1);
                 break;
@@ -155,8 +178,19 @@ TEST(RenderPipeline, FailuresFollowTheTable) {
         const std::size_t scheduled = rig.unit.ScheduledEvents().size();
         HostBuffers out(buffers, frames);
         const std::uint64_t modeBefore = ProcessorModeGuard::Current();
+        rig.seen.pre.reserve(4);
+        rig.seen.post.reserve(4);
 
-        EXPECT_EQ(rig.Render(1, bus, frames, out.get(), 0x2), e.status);
+        std::size_t allocations = 0;
+        OSStatus status = noErr;
+        {
+            marvex::test::CountAllocations count;
+            status = rig.Render(1, bus, frames, out.get(), 0x2);
+            allocations = count.count();
+        }
+        EXPECT_EQ(status, e.status);
+        // A status thrown by a subclass is the subclass's allocation; the core's own exits return.
+        if (e.row != Thrown) EXPECT_EQ(allocations, 0u);
 
         EXPECT_EQ(ProcessorModeGuard::Current(), modeBefore);
         EXPECT_EQ(rig.seen.errorNotices, 1);

@@ -4,8 +4,12 @@
 
 namespace marvex::test {
 
-// Counts heap allocations made on the calling thread while a CountAllocations object lives.
-// Linking marvex_test_alloc into a test replaces the global operator new/delete to do so.
+// Counts heap allocations made on the calling thread while a CountAllocations object lives:
+// malloc, calloc, realloc, aligned_alloc and posix_memalign, whoever calls them (C code, the C++
+// runtime allocating a thrown exception, operator new, which marvex_test_alloc routes through
+// malloc). Linking marvex_test_alloc into a test interposes those functions, forwarding to
+// glibc's own; under AddressSanitizer or ThreadSanitizer, which interpose them already, the
+// sanitizer's allocation hook counts instead.
 class CountAllocations {
 public:
     CountAllocations();
@@ -13,7 +17,7 @@ public:
     CountAllocations(const CountAllocations&) = delete;
     CountAllocations& operator=(const CountAllocations&) = delete;
 
-    // Allocations (operator new and malloc-family calls through operator new) seen so far.
+    // Allocations seen so far.
     std::size_t count() const;
 
 private:
