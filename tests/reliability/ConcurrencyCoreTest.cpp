@@ -175,6 +175,8 @@ void CountHeard(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, Au
 
 // Each failing render announces its error to the listeners on the render thread, while a control
 // thread grows and shrinks the listener array and reads the error (so the next one is announced).
+// Renders go on until the listener has heard kHeard errors; afterwards one more failure must reach
+// exactly the listeners left registered.
 TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove) {
     AudioUnitHandle unit;
     ASSERT_EQ(AudioUnitHandle::Open(MeteringComponent(), unit), noErr);
@@ -183,36 +185,50 @@ TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove)
     ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
                                maxFrames),
               noErr);
-    constexpr int kHeard = 2000;
+    const AudioUnitPropertyID error = kAudioUnitProperty_LastRenderError;
+    test::HostBuffers out(2, 16);
+    auto fail = [&](Float64 time) {
+        AudioUnitRenderActionFlags flags = 0;
+        const AudioTimeStamp ts = test::TimeStamp(time);
+        return unit.Render(&flags, ts, 0, maxFrames + 1, &out.get());  // more than a slice
+    };
+    constexpr int kHeard = 500;
     std::atomic<int> heard{0};
     std::array<std::atomic<int>, 6> others{};
+    std::array<bool, 6> registered{};
     std::atomic<bool> done{false};
+    ASSERT_EQ(unit.AddPropertyListener(error, &CountHeard, &heard), noErr);
 
     std::thread render([&] {
-        test::HostBuffers out(2, 16);
-        for (int i = 0; i < 1000000 && heard.load() < kHeard; ++i) {
-            AudioUnitRenderActionFlags flags = 0;
-            const AudioTimeStamp ts = test::TimeStamp(i);
-            unit.Render(&flags, ts, 0, maxFrames + 1, &out.get());  // more than a slice: fails
+        for (int i = 0; heard.load() < kHeard; ++i) {
+            fail(i);
+            std::this_thread::yield();
         }
         done.store(true);
     });
     std::thread control([&] {
-        const AudioUnitPropertyID error = kAudioUnitProperty_LastRenderError;
-        ASSERT_EQ(unit.AddPropertyListener(error, &CountHeard, &heard), noErr);
         for (std::size_t i = 0; !done.load(); ++i) {
-            std::atomic<int>& other = others[i % others.size()];
-            if ((i / others.size()) % 2 == 0)
-                ASSERT_EQ(unit.AddPropertyListener(error, &CountHeard, &other), noErr);
-            else
-                ASSERT_EQ(unit.RemovePropertyListener(error, &CountHeard, &other), noErr);
+            const std::size_t k = i % others.size();
+            registered[k] = (i / others.size()) % 2 == 0;
+            const OSStatus err = registered[k]
+                                     ? unit.AddPropertyListener(error, &CountHeard, &others[k])
+                                     : unit.RemovePropertyListener(error, &CountHeard, &others[k]);
+            ASSERT_EQ(err, noErr);
             OSStatus last = noErr;
             ASSERT_EQ(unit.GetProperty(error, kAudioUnitScope_Global, 0, last), noErr);
         }
     });
     render.join();
     control.join();
-    EXPECT_GE(heard.load(), kHeard) << "too few render errors reached the listener";
+
+    OSStatus last = noErr;
+    ASSERT_EQ(unit.GetProperty(error, kAudioUnitScope_Global, 0, last), noErr);
+    heard.store(0);
+    for (auto& o : others) o.store(0);
+    ASSERT_EQ(fail(-2), kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_EQ(heard.load(), 1);
+    for (std::size_t k = 0; k < others.size(); ++k)
+        EXPECT_EQ(others[k].load(), registered[k] ? 1 : 0) << "listener " << k;
 }
 
 }  // namespace
