@@ -3,20 +3,23 @@
 #include <array>
 #include <cstdint>
 
+#include "unit/MarvexParameters.h"
+
 namespace marvex {
 
-// The tuner's eight global parameters, by id.
+// The host's names for the tuner's eight global parameters, whose ids unit/MarvexParameters.h
+// defines.
 enum TunerParameter : std::uint32_t {
-    kTunerPrecision = 0,
-    kTunerPitch = 1,
-    kTunerFrequency = 2,
-    kTunerLowerFrequency = 3,
-    kTunerCentralFrequency = 4,
-    kTunerUpperFrequency = 5,
-    kTunerNote = 6,
-    kTunerDeviation = 7,
+    kTunerPrecision = kParam_Precision,
+    kTunerPitch = kParam_Pitch,
+    kTunerFrequency = kParam_Frequency,
+    kTunerLowerFrequency = kParam_LowerFrequency,
+    kTunerCentralFrequency = kParam_CentralFrequency,
+    kTunerUpperFrequency = kParam_UpperFrequency,
+    kTunerNote = kParam_Note,
+    kTunerDeviation = kParam_Deviation,
 };
-inline constexpr std::uint32_t kTunerParameterCount = 8;
+inline constexpr std::uint32_t kTunerParameterCount = kNumberOfParameters;
 
 // What the unit publishes after one rendered block: its eight global parameters, read through
 // the parameter selector after the block.

@@ -9,6 +9,7 @@
 
 #include "host/Temperament.h"
 #include "host/cli/Commands.h"
+#include "unit/MarvexParameters.h"
 
 namespace marvex {
 namespace {
@@ -30,12 +31,19 @@ const CLI::Validator kFinite(
     },
     "FINITE");
 
+// The settings' defaults and ranges are the tuner's own.
+constexpr MarvexParameterInfo kPitch = kMarvexParameters[kParam_Pitch];
+constexpr MarvexParameterInfo kPrecision = kMarvexParameters[kParam_Precision];
+const auto kPitchRange = CLI::Range(double{kPitch.minValue}, double{kPitch.maxValue});
+const auto kPrecisionRange =
+    CLI::Range(static_cast<int>(kPrecision.minValue), static_cast<int>(kPrecision.maxValue));
+
 // The options that set the tuner up, shared by analyze, tune and view.
 struct TunerFlags {
     CLI::Option* pitch = nullptr;
     CLI::Option* precision = nullptr;
-    float pitchHz = 440.0f;
-    int precisionIndex = 2;
+    float pitchHz = kPitch.defaultValue;
+    int precisionIndex = static_cast<int>(kPrecision.defaultValue);
 
     void add(CLI::App* command, TunerOptions& tuner, bool withBlock) {
         if (withBlock) {
@@ -44,15 +52,13 @@ struct TunerFlags {
                              "Frames per block; the parameters are read after each (default 512)")
                 ->check(CLI::Range(1u, 65536u));
         }
-        pitch = command
-                    ->add_option("--pitch", pitchHz,
-                                 "Reference pitch in Hz, the centre of A4 (400 to 480)")
-                    ->check(kFinite & CLI::Range(400.0, 480.0));
+        pitch = command->add_option("--pitch", pitchHz, "Reference pitch in Hz, the centre of A4")
+                    ->check(kFinite & kPitchRange);
         precision = command
                         ->add_option("--precision", precisionIndex,
                                      "Analysis ring: 0 (16 half-waves), 1 (64), 2 (128), 3 (256) "
                                      "or 4 (512)")
-                        ->check(CLI::Range(0, 4));
+                        ->check(kPrecisionRange);
         command->add_option("--state", tuner.stateFile,
                             "Start from a state saved with `marvex state save` (.plist)");
     }
@@ -178,17 +184,17 @@ int runCommandLine(int argc, char** argv) {
         app.add_subcommand("state", "Save or show the tuner's state as a property-list file");
     stateCommand->require_subcommand(1);
     StateSaveOptions stateSave;
-    float savePitch = 440.0f;
-    int savePrecision = 2;
+    float savePitch = kPitch.defaultValue;
+    int savePrecision = static_cast<int>(kPrecision.defaultValue);
     CLI::App* saveCommand =
         stateCommand->add_subcommand("save", "Save a fresh tuner's state, with settings");
     saveCommand->add_option("FILE", stateSave.output, "Property-list file to write")->required();
     CLI::Option* savePitchOption =
-        saveCommand->add_option("--pitch", savePitch, "Reference pitch in Hz (400 to 480)")
-            ->check(kFinite & CLI::Range(400.0, 480.0));
+        saveCommand->add_option("--pitch", savePitch, "Reference pitch in Hz")
+            ->check(kFinite & kPitchRange);
     CLI::Option* savePrecisionOption =
-        saveCommand->add_option("--precision", savePrecision, "Analysis ring, 0 to 4")
-            ->check(CLI::Range(0, 4));
+        saveCommand->add_option("--precision", savePrecision, "Analysis ring")
+            ->check(kPrecisionRange);
     std::string showPath;
     CLI::App* showCommand =
         stateCommand->add_subcommand("show", "Show a saved state as the tuner reads it");

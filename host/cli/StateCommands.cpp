@@ -73,8 +73,8 @@ std::int64_t integerEntry(CFDictionaryRef dictionary, const char* key) {
 int runStateSave(const GlobalOptions& global, const StateSaveOptions& options) {
     HostedUnit unit = HostedUnit::openFromBundle(
         global.bundleDirectory.empty() ? defaultBundleDirectory() : global.bundleDirectory);
-    if (options.precision) unit.setParameter(0, *options.precision);
-    if (options.pitchHz) unit.setParameter(1, *options.pitchHz);
+    if (options.precision) unit.setParameter(kTunerPrecision, *options.precision);
+    if (options.pitchHz) unit.setParameter(kTunerPitch, *options.pitchHz);
     saveStateFile(unit, options.output);
     return 0;
 }
