@@ -3,7 +3,6 @@
 #include <cstddef>
 
 #include "analysis/AnalysisConstants.h"
-#include "analysis/Intrinsics.h"
 #include "analysis/PitchAnalysis.h"
 
 namespace marvex {
@@ -83,48 +82,17 @@ std::uint32_t PitchAnalysis::captureDense(const float* in, float* out, std::uint
     std::uint8_t noteStarts[kChunk];
     std::uint32_t accepted = 0;
     std::int32_t writeIndex = mWriteIndex;
-#if MARVEX_ANALYSIS_SSE2
-    __m128 prev = _mm_set_ss(mPrevSample);
-    __m128 area = _mm_set_ss(mCurrentArea);
-    const __m128 zero = _mm_setzero_ps();
-#else
     float prev = mPrevSample;
     float area = mCurrentArea;
-#endif
     std::uint32_t pos = mPosition;
     std::size_t offset = 0;
     for (std::uint32_t done = 0; done < frames;) {
         const std::uint32_t chunk = std::min(kChunk, frames - done);
         std::uint32_t notes = 0;
         for (std::uint32_t i = 0; i < chunk; ++i, offset += stride) {
-            const float sample = in[offset];
-            out[offset] = sample;
-            notePos[notes] = pos + i;
-#if MARVEX_ANALYSIS_SSE2
-            const __m128 x = _mm_set_ss(sample);
-            const __m128 nonNegative = _mm_cmpge_ss(x, zero);
-            const __m128 negative = _mm_cmplt_ss(x, zero);
-            const __m128 inside = _mm_cmpgt_ss(prev, zero);
-            const __m128 starts = _mm_and_ps(_mm_cmplt_ss(prev, zero), nonNegative);
-            const __m128 grows = _mm_and_ps(inside, nonNegative);
-            const __m128 ends = _mm_and_ps(inside, negative);
-            const int startBit = _mm_movemask_ps(starts) & 1;
-            const int endBit = _mm_movemask_ps(ends) & 1;
-            // A start notes its first sample, an end the finished area.
-            noteValue[notes] =
-                _mm_cvtss_f32(_mm_or_ps(_mm_and_ps(starts, x), _mm_andnot_ps(starts, area)));
-            noteStarts[notes] = static_cast<std::uint8_t>(startBit);
-            notes += static_cast<std::uint32_t>(startBit | endBit);
-            // area <- x on a start, area + x inside, 0 at an end, unchanged otherwise.
-            const __m128 keep = _mm_andnot_ps(_mm_or_ps(_mm_or_ps(starts, grows), ends),
-                                              _mm_castsi128_ps(_mm_set1_epi32(-1)));
-            area =
-                _mm_or_ps(_mm_or_ps(_mm_and_ps(starts, x), _mm_and_ps(grows, _mm_add_ss(area, x))),
-                          _mm_and_ps(keep, area));
-            prev = x;
-#else
-            // The same with all-ones or all-zero masks over the floats' bits.
-            const float x = sample;
+            const float x = in[offset];
+            out[offset] = x;
+            // Selection by all-ones or all-zero masks over the floats' bits, not by branches.
             const bool startBit = (prev < 0.0f) & (x >= 0.0f);
             const bool growBit = (prev > 0.0f) & (x >= 0.0f);
             const bool endBit = (prev > 0.0f) & (x < 0.0f);
@@ -133,14 +101,16 @@ std::uint32_t PitchAnalysis::captureDense(const float* in, float* out, std::uint
             const std::uint32_t keep = ~(starts | grows | (0u - std::uint32_t{endBit}));
             const std::uint32_t xBits = std::bit_cast<std::uint32_t>(x);
             const std::uint32_t areaBits = std::bit_cast<std::uint32_t>(area);
+            // A start notes its first sample, an end the finished area.
+            notePos[notes] = pos + i;
             noteValue[notes] = std::bit_cast<float>((starts & xBits) | (~starts & areaBits));
             noteStarts[notes] = static_cast<std::uint8_t>(startBit);
             notes += static_cast<std::uint32_t>(startBit | endBit);
+            // area <- x on a start, area + x inside, 0 at an end, unchanged otherwise.
             area = std::bit_cast<float>((starts & xBits) |
                                         (grows & std::bit_cast<std::uint32_t>(area + x)) |
                                         (keep & areaBits));
             prev = x;
-#endif
         }
         for (std::uint32_t k = 0; k < notes; ++k) {
             if (noteStarts[k])
@@ -151,13 +121,8 @@ std::uint32_t PitchAnalysis::captureDense(const float* in, float* out, std::uint
         pos += chunk;
         done += chunk;
     }
-#if MARVEX_ANALYSIS_SSE2
-    mPrevSample = _mm_cvtss_f32(prev);
-    mCurrentArea = _mm_cvtss_f32(area);
-#else
     mPrevSample = prev;
     mCurrentArea = area;
-#endif
     mWriteIndex = writeIndex;
     mPosition = pos;
     return accepted;

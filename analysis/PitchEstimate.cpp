@@ -4,8 +4,18 @@
 #include <cstdint>
 
 #include "analysis/AnalysisConstants.h"
-#include "analysis/Intrinsics.h"
 #include "analysis/PitchAnalysis.h"
+
+// Two searches use x86 SSE2 intrinsics, which the benchmarks show paying (the partner search
+// halves the worst-case estimate; the scan for unmatched records speeds up the estimate on
+// steady tones). Each has a portable twin with the same results, taken for a CPU without SSE2
+// or with MARVEX_PORTABLE_ANALYSIS (the CMake option of that name).
+#if defined(__SSE2__) && !defined(MARVEX_PORTABLE_ANALYSIS)
+#define MARVEX_ANALYSIS_SSE2 1
+#include <emmintrin.h>
+#else
+#define MARVEX_ANALYSIS_SSE2 0
+#endif
 
 namespace marvex {
 namespace {
