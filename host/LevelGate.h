@@ -8,11 +8,11 @@ namespace marvex {
 // level alone cannot tell a quiet instrument from room noise, so the gate can sit low enough
 // for a tone at -60 dBFS and still keep noise of any level out.
 struct LevelGateSettings {
-    double openDbfs = -70.0;    // RMS below about 4.4 kHz; a full-scale sine is -3
+    double openDbfs = -70.0;    // RMS below about 5.5 kHz; a full-scale sine is -3
     double hysteresisDb = 6.0;  // closes this far below openDbfs: a decaying string lasts
     double openClarity = 0.5;   // periodicity needed to open
     double closeClarity = 0.3;  // below this the sound is no longer a tone
-    int closeReadings = 2;      // consecutive readings (23 ms each) that must fail to close
+    int closeReadings = 2;      // consecutive readings (46 ms each) that must fail to close
 };
 
 // [render] A gate with hysteresis over the register estimator's readings.

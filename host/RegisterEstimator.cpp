@@ -10,9 +10,10 @@
 namespace marvex {
 namespace {
 
-constexpr std::size_t kWindow = 1024;            // decimated samples analysed
-constexpr std::size_t kTransform = 2 * kWindow;  // zero-padded: no circular wrap of lags
-constexpr std::size_t kHop = 256;                // decimated samples between analyses
+constexpr std::size_t kWindow = 1024;  // decimated samples analysed
+// Zero-padded past the window by the longest lag (half the window), so that no lag wraps.
+constexpr std::size_t kTransform = kWindow + kWindow / 2;
+constexpr std::size_t kHop = 512;  // decimated samples between analyses
 constexpr double kTargetRateHz = 11025.0;
 // Of the autocorrelation's peaks, the first at least this share of the highest gives the
 // period: later ones are its multiples (octaves below), which noise may raise a little.
@@ -67,14 +68,12 @@ RegisterEstimator::RegisterEstimator(double sampleRateHz)
       mHistory(new float[kWindow]()),
       mTransform(std::make_unique<Transform>()) {
     mDecimatedRateHz = sampleRateHz / static_cast<double>(mDecimation);
-    mAntiAlias[0].setLowPass(sampleRateHz, 0.4 * mDecimatedRateHz, kButterworth4Q1);
-    mAntiAlias[1].setLowPass(sampleRateHz, 0.4 * mDecimatedRateHz, kButterworth4Q2);
 }
 
 RegisterEstimator::~RegisterEstimator() = default;
 
 void RegisterEstimator::reset() {
-    for (Biquad& section : mAntiAlias) section.reset();
+    mSum = 0.0f;
     std::fill(mHistory.get(), mHistory.get() + kWindow, 0.0f);
     mPhase = mWrite = mSinceAnalysis = 0;
     mReading = RegisterReading{};
@@ -83,11 +82,13 @@ void RegisterEstimator::reset() {
 bool RegisterEstimator::push(const float* samples, std::size_t frames) {
     bool analysed = false;
     for (std::size_t i = 0; i < frames; ++i) {
-        double x = samples[i];
-        if (mDecimation > 1) x = mAntiAlias[1].process(mAntiAlias[0].process(x));
+        // The mean of each run of mDecimation samples: for white noise as good as an ideal
+        // low-pass at the new Nyquist (the noise power falls by the same factor), and cheap.
+        mSum += samples[i];
         if (++mPhase < mDecimation) continue;
         mPhase = 0;
-        mHistory[mWrite] = static_cast<float>(x);
+        mHistory[mWrite] = mSum / static_cast<float>(mDecimation);
+        mSum = 0.0f;
         mWrite = (mWrite + 1) % kWindow;
         if (++mSinceAnalysis == kHop) {
             mSinceAnalysis = 0;
@@ -107,7 +108,7 @@ void RegisterEstimator::analyse() {
 
     double energy = 0.0;
     for (std::size_t i = 0; i < kWindow; ++i) energy += double{x[i]} * x[i];
-    // The level is the last hop's, so that the gate closes soon after a note ends.
+    // The level is the last hop's (46 ms), so that the gate closes soon after a note ends.
     double recent = 0.0;
     for (std::size_t i = kWindow - kHop; i < kWindow; ++i) recent += double{x[i]} * x[i];
     RegisterReading reading;

@@ -3,19 +3,17 @@
 #include <cstddef>
 #include <memory>
 
-#include "host/Biquad.h"
-
 namespace marvex {
 
 // What the estimator last heard over its window (about 93 ms).
 struct RegisterReading {
     double frequencyHz = 0.0;   // rough fundamental; 0 when nothing periodic was found
     double clarity = 0.0;       // 0 (noise, silence) to 1 (perfectly periodic)
-    double levelDbfs = -200.0;  // RMS of the last 23 ms below about 4.4 kHz (full-scale square: 0)
+    double levelDbfs = -200.0;  // RMS of the last 46 ms below about 5.5 kHz (full-scale square: 0)
 };
 
 // Finds the played register and how clearly periodic the sound is, independently of the
-// tuner: the sound is low-passed and decimated to about 11 kHz, and every 23 ms the normalised
+// tuner: the sound is averaged down to about 11 kHz, and every 46 ms the normalised
 // autocorrelation of the last 1024 decimated samples is taken through the FFT. The first of its
 // peaks that comes near the highest gives the period, its height the clarity. It is coarse (a
 // few cents to a semitone) and robust in broadband noise; it chooses the band the tuner hears
@@ -47,7 +45,7 @@ private:
     double mDecimatedRateHz;
     std::size_t mDecimation;
     std::size_t mPhase = 0;
-    Biquad mAntiAlias[2];
+    float mSum = 0.0f;                  // of the samples since the last decimated one
     std::unique_ptr<float[]> mHistory;  // ring of the last kWindow decimated samples
     std::size_t mWrite = 0;
     std::size_t mSinceAnalysis = 0;

@@ -116,13 +116,16 @@ std::span<const float* const> SignalConditioner::process(std::span<const float* 
         Channel& channel = *channelPointer;
         if (analysed) follow(channel, opening);
         float* out = channel.output.data();
-        double envelope = channel.envelope;
+        float peak = 0.0f;
         for (std::uint32_t i = 0; i < frames; ++i) {
             const double y = channel.lowPass[1].process(
                 channel.lowPass[0].process(channel.highPass.process(channel.clean[i])));
-            envelope = std::max(std::abs(y), envelope * release);
             out[i] = static_cast<float>(y);
         }
+        for (std::uint32_t i = 0; i < frames; ++i) peak = std::max(peak, std::abs(out[i]));
+        // The level the gain follows: the block's peak, or the last level released.
+        const double envelope =
+            std::max<double>(peak, channel.envelope * std::pow(release, frames));
         channel.envelope = envelope;
         if (!mGate.open()) {
             std::fill(out, out + frames, 0.0f);

@@ -125,6 +125,28 @@ void BM_TuneSpeed(benchmark::State& state) {
 }
 BENCHMARK(BM_TuneSpeed)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// The conditioner alone (estimator, gate, band filter, level) on the same mix, in 512-frame
+// blocks.
+void BM_ConditionerSpeed(benchmark::State& state) {
+    std::vector<float> mix;
+    const auto set = test::fullToneSet(4);
+    for (std::size_t i = 0; i < set.size(); i += 4) {
+        const auto samples = test::renderTone(set[i], kRateHz);
+        mix.insert(mix.end(), samples.begin(), samples.end());
+    }
+    SignalConditioner conditioner(kRateHz, 1, 512);
+    for (auto _ : state) {
+        for (std::size_t at = 0; at + 512 <= mix.size(); at += 512) {
+            const float* input[1] = {mix.data() + at};
+            benchmark::DoNotOptimize(conditioner.process(input, 512));
+        }
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * mix.size() / kRateHz,
+                           benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ConditionerSpeed)->Unit(benchmark::kMillisecond);
+
 const int kRegistered = [] {
     std::vector<std::string> categories;
     for (const ToneCase& tone : test::fullToneSet())
