@@ -238,6 +238,11 @@ int runCommandLine(int argc, char** argv) {
                      "Level gate: a tone must reach this RMS in dBFS to be heard (default -70); "
                      "below it an input is only listening")
         ->check(kFinite & CLI::Range(-150.0, 0.0));
+    bool rawLive = false;
+    liveCommand->add_flag(
+        "--raw", rawLive,
+        "The tuner hears the inputs as they are, without the host's band-limiting and level "
+        "normalisation (the gate still decides silence)");
     liveCommand
         ->add_option("--format", live.format,
                      "text (redrawn in place) or jsonl (events); default: text on a terminal")
@@ -297,6 +302,7 @@ int runCommandLine(int argc, char** argv) {
             live.session.precision = liveTuner.precision;
             live.session.stateFile = liveTuner.stateFile;
             live.session.autoConnect = !liveNoConnect;
+            live.session.gate.conditioning.enabled = !rawLive;
             if (*durationOption) live.session.durationSeconds = liveDuration;
             return runLive(global, live);
         }
