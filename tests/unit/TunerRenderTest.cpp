@@ -148,8 +148,9 @@ TEST(TunerRender, HandsOverEveryFrameAskedForOrFails) {
         if (row.secondNull) list[1].mData = nullptr;
         AudioTimeStamp time{};
         AudioUnitRenderActionFlags flags = 0;
-        if (row.warmUpFrames > 0)
+        if (row.warmUpFrames > 0) {
             ASSERT_EQ(unit.Render(&flags, time, 0, row.warmUpFrames, list.list()), noErr);
+        }
         ASSERT_EQ(Parameter(unit, kParam_Frequency), -1.0f);
         time.mSampleTime = row.warmUpFrames;
         const OSStatus status = unit.Render(&flags, time, 0, row.frames, list.list());
