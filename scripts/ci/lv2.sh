@@ -12,7 +12,7 @@ build_dir=$(realpath "${BUILD_DIR:-build}")
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
-# Only our bundle and the specifications on the search path.
+# Only our bundle and the LV2 vocabularies lv2-dev installs on the search path.
 mkdir -p "$scratch/lv2"
 ln -s "$build_dir/marvex.lv2" "$scratch/lv2/marvex.lv2"
 export LV2_PATH="$scratch/lv2:/usr/lib/lv2"
