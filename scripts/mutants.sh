@@ -113,9 +113,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ core/AUBaseParameters.cpp: an immediate event at a slice's first frame waits a slice
 - holds = event.eventValues.immediate.bufferOffset <= sliceOffset;
 + holds = event.eventValues.immediate.bufferOffset < sliceOffset;
-@ core/AUBaseListeners.cpp: removing with a refcon removes the listeners of every refcon
-- if (refConSpecified && entry.listenerRefCon != inProcRefCon) continue;
-+ ;
+@ core/PropertyListenerList.cpp: removing with a refcon removes the listeners of every refcon
+- (!inRefConSpecified || e.refCon == inRefCon);
++ true;
 @ elements/AUScope.cpp: the element-name limit is off by one
 - if (number >= limit) return false;
 + if (number > limit) return false;
@@ -152,6 +152,52 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ view/DrawingContext.cpp: a stroke with a non-finite line width is recorded
 - if (!allFinite(record.elements) || !std::isfinite(record.lineWidth)) return;
 + if (!allFinite(record.elements)) return;
+@ host/LevelGate.h: the gate closes at its opening level, without hysteresis
+- } else if (reading.levelDbfs < mSettings.openDbfs - mSettings.hysteresisDb ||
++ } else if (reading.levelDbfs < mSettings.openDbfs ||
+@ host/ScalaScale.cpp: a ratio's denominator is ignored
+- return 1200.0 * std::log2(static_cast<double>(numerator) / static_cast<double>(denominator));
++ return 1200.0 * std::log2(static_cast<double>(numerator));
+@ host/ScalaScale.cpp: comment lines are read as scale lines
+- if (!line.empty() && line[0] == '!') continue;
++ if (!line.empty() && line[0] == '#') continue;
+@ host/Temperament.cpp: the tonic is ignored
+- const double tonicHz = referenceHz * std::exp2((tonic - 9) / 12.0);
++ const double tonicHz = referenceHz * std::exp2(-9 / 12.0);
+@ host/Temperament.cpp: a note just below the next tonic is named in the octave below
+- degree = 0;
+        periods += 1.0;
++ degree = 0;
+@ host/SignalConditioner.cpp: non-finite samples reach the analysis
+- channel.clean[i] = std::isfinite(x) ? std::clamp(x, -kLargest, kLargest) : 0.0f;
++ channel.clean[i] = x;
+@ host/SignalConditioner.cpp: the band never follows a new register while the gate stays open
+- if (opening || (moved && ++channel.movedReadings >= kMoveReadings))
++ if (opening)
+@ host/IntonationPlot.cpp: silences and unclear stretches are drawn as note bands
+- if (segment.kind != TuneSegment::Kind::Note) continue;
++ ;
+@ host/live/LiveEngine.cpp: every input's readings are told as the first input's
+- reading.channel = static_cast<std::uint32_t>(i);
++ reading.channel = 0;
+@ host/live/JsonlDisplay.cpp: a note's end is stamped with its start time
+- line["time"] = started ? news.startSeconds : news.endSeconds;
++ line["time"] = news.startSeconds;
+@ lv2/TunerPlugin.cpp: a NaN control port value reaches the unit
+- if (!std::isfinite(value)) return fallback;
++ ;
+@ lv2/TunerPlugin.cpp: a fractional Precision reaches the unit
+- if (setting.unit == kAudioUnitParameterUnit_Indexed) value = std::nearbyint(value);
++ ;
+@ lv2/TunerPlugin.cpp: every slice of a long block analyses the block's start
+- const float* slice[2] = {in[0] + done, channels > 1 ? in[1] + done : nullptr};
++ const float* slice[2] = {in[0], channels > 1 ? in[1] : nullptr};
+@ lv2/ClassInfoState.cpp: a saved state of another type is read as the tuner's
+- if (type != host.urid(LV2_ATOM__String) || size == 0 || size > kMaxStateBytes ||
++ if (size == 0 || size > kMaxStateBytes ||
+@ lv2/ui/MarvexUI.cpp: the Precision control writes the pitch port
+- [this](float precision) { writePort(kPortPrecision, precision); },
++ [this](float precision) { writePort(kPortPitch, precision); },
 EOF
 
 # Parses MUTANTS into parallel arrays (one entry a mutant; snippets may span lines).
