@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "core/ComponentEntryPoint.h"
 #include "format/ComponentServices.h"
 #include "tests/core/PassThroughUnit.h"
 
@@ -30,20 +31,11 @@ OSStatus StatusOf(F&& call) {
     }
 }
 
-// Open builds a U and close destroys it; everything else calls the unit directly.
+// Units opened through the same entry routine a plug-in has, so a connected unit can be asked
+// for its formats and rendered through the component services.
 template <typename U>
 ComponentResult TestUnitEntry(ComponentParameters* params, void* storage) {
-    if (params->what == kComponentOpenSelect) {
-        auto instance = UnpackPointer<ComponentInstanceRecord>(params->params[0]);
-        auto* unit = new U(instance);
-        unit->PostConstructor();
-        SetComponentInstanceStorage(instance, unit);
-        return noErr;
-    }
-    if (params->what != kComponentCloseSelect) return badComponentSelector;
-    static_cast<U*>(storage)->PreDestructor();
-    delete static_cast<U*>(storage);
-    return noErr;
+    return ComponentEntryPoint<U>::Dispatch(params, static_cast<U*>(static_cast<AUBase*>(storage)));
 }
 
 template <typename U>
@@ -56,7 +48,7 @@ public:
         if (component == nullptr)
             component = RegisterComponentEntry(&desc, &TestUnitEntry<U>, "", 1);
         OpenAComponent(component, &mInstance);
-        mUnit = static_cast<U*>(GetComponentInstanceStorage(mInstance));
+        mUnit = static_cast<U*>(static_cast<AUBase*>(GetComponentInstanceStorage(mInstance)));
     }
     ~OpenTestUnit() { CloseComponent(mInstance); }
     U* operator->() const { return mUnit; }

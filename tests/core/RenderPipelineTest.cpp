@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -15,58 +16,44 @@ namespace {
 using marvex::ProcessorModeGuard;
 using marvex::test::HostBuffers;
 using marvex::test::PassThroughUnit;
-using marvex::test::RampInput;
 using marvex::test::TimeStamp;
 
 constexpr UInt32 kFrames = 512;
 
 class RenderUnit : public PassThroughUnit {
 public:
-    RenderUnit(UInt32 outputs = 1) : PassThroughUnit(nullptr, 1, outputs) {
+    RenderUnit() {
         PostConstructor();
-        SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, RampInput, &pulls);
+        SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, marvex::test::RampInput, nullptr);
     }
-
     OSStatus Render(AudioUnitRenderActionFlags& flags, const AudioTimeStamp& ts,
                     UInt32 frames) override {
         ++renders;
         modeInRender = ProcessorModeGuard::Current();
         if (throwForeign) throw std::runtime_error("not a status");
         if (throwStatus != noErr) throw OSStatus(throwStatus);
-        flags |= flagsToAdd;
         return PassThroughUnit::Render(flags, ts, frames);
     }
-
-    int pulls = 0;
     int renders = 0;
     std::uint64_t modeInRender = 0;
     bool throwForeign = false;
     OSStatus throwStatus = noErr;
-    AudioUnitRenderActionFlags flagsToAdd = 0;
 };
 
-// What the notifications and the last-render-error listener saw.
+// What the render notifications and the last-render-error listener saw.
 struct Observed {
     std::vector<AudioUnitRenderActionFlags> pre, post;
     int errorNotices = 0;
-    // Each callback adds this to the local flags word it is given.
-    AudioUnitRenderActionFlags mark = 0;
 };
 
 OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
                 UInt32, AudioBufferList*) {
     auto* o = static_cast<Observed*>(refCon);
-    if (*flags & kAudioUnitRenderAction_PreRender) o->pre.push_back(*flags);
-    if (*flags & kAudioUnitRenderAction_PostRender) o->post.push_back(*flags);
-    *flags |= o->mark;
+    (*flags & kAudioUnitRenderAction_PreRender ? o->pre : o->post).push_back(*flags);
     return kAudioUnitErr_InvalidProperty;  // ignored by the render
 }
 
-void ErrorListener(void* refCon, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
-                   AudioUnitElement element) {
-    EXPECT_EQ(id, kAudioUnitProperty_LastRenderError);
-    EXPECT_EQ(scope, kAudioUnitScope_Global);
-    EXPECT_EQ(element, 0u);
+void ErrorListener(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
     ++static_cast<Observed*>(refCon)->errorNotices;
 }
 
@@ -76,36 +63,36 @@ AudioUnitParameterEvent Event(SInt32 offset, AudioUnitScope scope, UInt32 type) 
     e.parameter = 3;
     e.eventType = type;
     if (type == kParameterEvent_Ramped) {
-        e.eventValues.ramp.startBufferOffset = offset;
-        e.eventValues.ramp.durationInFrames = 10;
-        e.eventValues.ramp.endValue = 1.0f;
+        e.eventValues.ramp = {offset, 10, 0.0f, 1.0f};
     } else {
-        e.eventValues.immediate.bufferOffset = UInt32(offset);
-        e.eventValues.immediate.value = 0.5f;
+        e.eventValues.immediate = {UInt32(offset), 0.5f};
     }
     return e;
 }
 
-// A unit rendering once successfully with a notification registered, so that the notification
-// is active when the row's render runs.
+// An initialised unit that has rendered once with a notification registered, so that the
+// notification is active when the test's render runs.
 struct Rig {
-    explicit Rig(UInt32 outputs = 1) : unit(outputs) {
+    Rig() {
         unit.AddPropertyListener(kAudioUnitProperty_LastRenderError, ErrorListener, &seen);
         EXPECT_EQ(unit.DoInitialize(), noErr);
         EXPECT_EQ(unit.SetRenderNotification(Notify, &seen), noErr);
-        HostBuffers out(2, kFrames);
-        AudioUnitRenderActionFlags flags = 0;
-        EXPECT_EQ(unit.DoRender(flags, TimeStamp(0), 0, kFrames, out.get()), noErr);
+        EXPECT_EQ(Render(0, 0, kFrames, out.get()), noErr);
         seen = Observed{};
+        seen.pre.reserve(64);
+        seen.post.reserve(64);
     }
-
     OSStatus Render(Float64 time, UInt32 bus, UInt32 frames, AudioBufferList& list,
                     AudioUnitRenderActionFlags flags = 0) {
         return unit.DoRender(flags, TimeStamp(time), bus, frames, list);
     }
-
     RenderUnit unit;
     Observed seen;
+    HostBuffers out{2, kFrames};
+};
+
+struct Request {
+    UInt32 frames = kFrames, bus = 0, buffers = 2;
 };
 
 TEST(RenderPipeline, FailuresFollowTheTableAndAllocateNothing) {
@@ -118,121 +105,86 @@ TEST(RenderPipeline, FailuresFollowTheTableAndAllocateNothing) {
         }
         ASSERT_GT(probe.count(), 0u);
     }
-    enum Row {
-        Uninitialized,
-        TooManyFrames,
-        NoSuchBus,
-        BufferCount,
-        Thrown,
-        BadEvent,
-        RenderError
-    };
-    struct Expect {
-        Row row;
+    const struct {
+        const char* what;
+        std::function<void(Rig&, Request&)> setup;
         OSStatus status;
         std::size_t pre, post;
         bool eventsKept;
+    } rows[] = {
+        {"uninitialised", [](Rig& r, Request&) { r.unit.DoCleanup(); }, kAudioUnitErr_Uninitialized,
+         0, 0, true},
+        {"one frame too many",
+         [](Rig& r, Request& s) { s.frames = r.unit.GetMaxFramesPerSlice() + 1; },
+         kAudioUnitErr_TooManyFramesToProcess, 0, 0, true},
+        {"no such bus", [](Rig&, Request& s) { s.bus = 1; }, kAudioUnitErr_InvalidElement, 0, 0,
+         true},
+        {"one buffer short", [](Rig&, Request& s) { s.buffers = 1; }, paramErr, 0, 0, true},
+        {"thrown status",
+         [](Rig& r, Request&) { r.unit.throwStatus = kAudioUnitErr_InvalidProperty; },
+         kAudioUnitErr_InvalidProperty, 1, 0, true},
+        {"event of a bad scope",
+         [](Rig& r, Request&) {
+             const AudioUnitParameterEvent bad = Event(0, 5, kParameterEvent_Ramped);
+             r.unit.ScheduleParameter(&bad, 1);
+         },
+         kAudioUnitErr_InvalidScope, 1, 1, false},
+        {"render error",
+         [](Rig& r, Request&) {
+             r.unit.SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, nullptr, nullptr);
+         },
+         kAudioUnitErr_NoConnection, 1, 1, false},
     };
-    const Expect table[] = {
-        {Uninitialized, kAudioUnitErr_Uninitialized, 0, 0, true},
-        {TooManyFrames, kAudioUnitErr_TooManyFramesToProcess, 0, 0, true},
-        {NoSuchBus, kAudioUnitErr_InvalidElement, 0, 0, true},
-        {BufferCount, paramErr, 0, 0, true},
-        {Thrown, kAudioUnitErr_InvalidProperty, 1, 0, true},
-        {BadEvent, kAudioUnitErr_InvalidScope, 1, 1, false},
-        {RenderError, kAudioUnitErr_NoConnection, 1, 1, false},
-    };
-    for (const Expect& e : table) {
-        SCOPED_TRACE(testing::Message() << "row " << e.row);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         Rig rig;
-        UInt32 frames = kFrames, bus = 0, buffers = 2;
         const AudioUnitParameterEvent kept =
             Event(600, kAudioUnitScope_Global, kParameterEvent_Immediate);
         rig.unit.ScheduleParameter(&kept, 1);
-        switch (e.row) {
-            case Uninitialized:
-                rig.unit.DoCleanup();
-                break;
-            case TooManyFrames:
-                frames = rig.unit.GetMaxFramesPerSlice() + 1;
-                break;
-            case NoSuchBus:
-                bus = 1;
-                break;
-            case BufferCount:
-                buffers = 1;
-                break;
-            case Thrown:
-                rig.unit.throwStatus = kAudioUnitErr_InvalidProperty;
-                break;
-            case BadEvent: {
-                const AudioUnitParameterEvent bad = Event(0, 5, kParameterEvent_Ramped);
-                rig.unit.ScheduleParameter(&bad, 1);
-                break;
-            }
-            case RenderError:
-                rig.unit.SetInputCallback(kAudioUnitProperty_SetRenderCallback, 0, nullptr,
-                                          nullptr);
-                break;
-        }
+        Request s;
+        row.setup(rig, s);
         const std::size_t scheduled = rig.unit.ScheduledEvents().size();
-        HostBuffers out(buffers, frames);
+        HostBuffers out(s.buffers, s.frames);
         const std::uint64_t modeBefore = ProcessorModeGuard::Current();
-        rig.seen.pre.reserve(4);
-        rig.seen.post.reserve(4);
 
-        std::size_t allocations = 0;
-        OSStatus status = noErr;
-        {
-            marvex::test::CountAllocations count;
-            status = rig.Render(1, bus, frames, out.get(), 0x2);
-            allocations = count.count();
-        }
-        EXPECT_EQ(status, e.status);
+        marvex::test::CountAllocations count;
+        EXPECT_EQ(rig.Render(1, s.bus, s.frames, out.get(), 0x2), row.status);
         // A status thrown by a subclass is the subclass's allocation; the core's own exits return.
-        if (e.row != Thrown) EXPECT_EQ(allocations, 0u);
+        if (row.status != kAudioUnitErr_InvalidProperty) {
+            EXPECT_EQ(count.count(), 0u);
+        }
 
         EXPECT_EQ(ProcessorModeGuard::Current(), modeBefore);
         EXPECT_EQ(rig.seen.errorNotices, 1);
-        EXPECT_EQ(rig.unit.TakeLastRenderError(), e.status);
-        EXPECT_EQ(rig.unit.TakeLastRenderError(), noErr) << "read-and-clear";
-        ASSERT_EQ(rig.seen.pre.size(), e.pre);
-        ASSERT_EQ(rig.seen.post.size(), e.post);
-        if (e.pre) {
-            EXPECT_EQ(rig.seen.pre[0], 0x2u | kAudioUnitRenderAction_PreRender);
-        }
-        if (e.post) {
-            EXPECT_EQ(rig.seen.post[0], 0x2u | kAudioUnitRenderAction_PostRender |
-                                            kAudioUnitRenderAction_PostRenderError);
-        }
-        EXPECT_EQ(rig.unit.ScheduledEvents().size(), e.eventsKept ? scheduled : 0u);
+        EXPECT_EQ(rig.unit.TakeLastRenderError(), row.status);
+        EXPECT_EQ(rig.seen.pre, std::vector<AudioUnitRenderActionFlags>(
+                                    row.pre, 0x2u | kAudioUnitRenderAction_PreRender));
+        EXPECT_EQ(rig.seen.post, std::vector<AudioUnitRenderActionFlags>(
+                                     row.post, 0x2u | kAudioUnitRenderAction_PostRender |
+                                                   kAudioUnitRenderAction_PostRenderError));
+        EXPECT_EQ(rig.unit.ScheduledEvents().size(), row.eventsKept ? scheduled : 0u);
     }
 }
 
-TEST(RenderPipeline, FrameLimitIsInclusiveAndOnlyTheFirstErrorIsKeptUntilRead) {
+TEST(RenderPipeline, OnlyTheFirstErrorIsKeptUntilReadAndEachTimeStampRendersOnce) {
     Rig rig;
     const UInt32 max = rig.unit.GetMaxFramesPerSlice();
-    HostBuffers two(2, max + 1), one(1, max);
-    EXPECT_EQ(rig.Render(1, 0, max, two.get()), noErr);
-    EXPECT_EQ(rig.Render(2, 0, max + 1, two.get()), kAudioUnitErr_TooManyFramesToProcess);
-    EXPECT_EQ(rig.Render(3, 0, max, one.get()), paramErr);
+    HostBuffers two(2, max), one(1, max);
+    EXPECT_EQ(rig.Render(1, 0, max, two.get()), noErr) << "the frame limit is inclusive";
+    EXPECT_EQ(rig.Render(2, 0, max, one.get()), paramErr);
+    EXPECT_EQ(rig.Render(3, 0, max + 1, two.get()), kAudioUnitErr_TooManyFramesToProcess);
     EXPECT_EQ(rig.seen.errorNotices, 1);
-    EXPECT_EQ(rig.unit.TakeLastRenderError(), kAudioUnitErr_TooManyFramesToProcess);
+    EXPECT_EQ(rig.unit.TakeLastRenderError(), paramErr);
+    EXPECT_EQ(rig.unit.TakeLastRenderError(), noErr) << "read-and-clear";
     EXPECT_EQ(rig.Render(4, 0, max, one.get()), paramErr);
     EXPECT_EQ(rig.seen.errorNotices, 2) << "once read, the next error is stored and announced";
-}
 
-TEST(RenderPipeline, RendersOncePerTimeStampUntilReset) {
-    Rig rig;
     const int renders = rig.unit.renders;
-    HostBuffers out(2, kFrames);
-    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
-    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, two.get()), noErr);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, two.get()), noErr);
     EXPECT_EQ(rig.unit.renders, renders + 1);
-    EXPECT_EQ(rig.seen.pre.size(), 2u) << "notifications run for every call";
-
     EXPECT_EQ(rig.unit.Reset(kAudioUnitScope_Global, 0), noErr);
-    EXPECT_EQ(rig.Render(512, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.Render(512, 0, kFrames, two.get()), noErr);
     EXPECT_EQ(rig.unit.renders, renders + 2);
 }
 
@@ -241,14 +193,12 @@ TEST(RenderPipeline, FlushesDenormalsDuringRenderAndRestoresTheModeOnEveryWayOut
     const std::uint64_t flush = ProcessorModeGuard::FlushBits();
     const std::uint64_t host = ProcessorModeGuard::Current() & ~flush;
     ProcessorModeGuard::Restore(host);
-    HostBuffers out(2, kFrames);
-
-    EXPECT_EQ(rig.Render(1, 0, kFrames, out.get()), noErr);
+    EXPECT_EQ(rig.Render(1, 0, kFrames, rig.out.get()), noErr);
     EXPECT_EQ(rig.unit.modeInRender & flush, flush);
     EXPECT_EQ(ProcessorModeGuard::Current(), host);
 
     rig.unit.throwForeign = true;
-    EXPECT_THROW(rig.Render(3, 0, kFrames, out.get()), std::runtime_error);
+    EXPECT_THROW(rig.Render(3, 0, kFrames, rig.out.get()), std::runtime_error);
     EXPECT_EQ(ProcessorModeGuard::Current(), host);
     EXPECT_EQ(rig.unit.GetLastRenderError(), noErr) << "only statuses are recorded";
 }
@@ -262,35 +212,27 @@ TEST(RenderPipeline, SteadyStateRenderAllocatesNothingAndTakesNoLock) {
         ASSERT_EQ(locks.count(), 1u);
     }
     Rig rig;
-    Observed other;
-    rig.unit.SetRenderNotification(Notify, &other);
-    HostBuffers out(2, kFrames);
     HostBuffers borrowed(2, kFrames, false);
-    rig.Render(1, 0, kFrames, out.get());      // applies the queued notification
-    for (Observed* o : {&rig.seen, &other}) {  // the test's own callbacks must not allocate
-        o->pre.reserve(64);
-        o->post.reserve(64);
-    }
-
     for (int i = 0; i < 4; ++i) {
-        // Scheduling is a control-thread step; slicing and emptying the events are not.
+        // Scheduling and changing notifications are control-thread steps; slicing, emptying the
+        // events and taking up the new notification list are not.
         const AudioUnitParameterEvent events[] = {
             Event(100, kAudioUnitScope_Global, kParameterEvent_Immediate),
             Event(200, kAudioUnitScope_Global, kParameterEvent_Ramped)};
         rig.unit.ScheduleParameter(events, 2);
-        rig.unit.RemoveRenderNotification(Notify, &other);
-        rig.unit.SetRenderNotification(Notify, &other);
+        rig.unit.RemoveRenderNotification(Notify, &rig.seen);
+        rig.unit.SetRenderNotification(Notify, &rig.seen);
         for (UInt32 b = 0; b < 2; ++b) borrowed.get().mBuffers[b].mData = nullptr;
 
         marvex::test::CountAllocations count;
         marvex::test::CountLocks locks;
-        EXPECT_EQ(rig.Render(2.0 + i * 2, 0, kFrames, out.get()), noErr);
+        EXPECT_EQ(rig.Render(2.0 + i * 2, 0, kFrames, rig.out.get()), noErr);
         EXPECT_EQ(rig.Render(3.0 + i * 2, 0, kFrames, borrowed.get()), noErr);
-        EXPECT_EQ(rig.Render(3.0 + i * 2, 7, kFrames, out.get()), kAudioUnitErr_InvalidElement);
+        EXPECT_EQ(rig.Render(3.0 + i * 2, 7, kFrames, rig.out.get()), kAudioUnitErr_InvalidElement);
         EXPECT_EQ(count.count(), 0u) << "round " << i;
         EXPECT_EQ(locks.count(), 0u) << "round " << i;
     }
-    EXPECT_EQ(other.pre.size(), 9u);
+    EXPECT_EQ(rig.seen.pre.size(), 8u);
 }
 
 }  // namespace

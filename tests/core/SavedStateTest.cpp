@@ -38,9 +38,6 @@ public:
 };
 
 using Dict = CFMutableDictionaryRef;
-CFStringRef Key(const char* text) {
-    return ConstantString(text);
-}
 CFNumberRef Int(SInt32 v) {
     return CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
 }
@@ -60,7 +57,7 @@ Dict Put(Dict dict, CFTypeRef key, CFTypeRef value) {
     return dict;
 }
 Dict Put(Dict dict, const char* key, CFTypeRef value) {
-    return Put(dict, Key(key), value);
+    return Put(dict, ConstantString(key), value);
 }
 
 // Element records of the parameter blob, big-endian: {scope, element, count, id, value, ...}.
@@ -126,7 +123,7 @@ TEST_F(SavedState, RestoresWhatItSavedAndSavesItAgainByteForByte) {
     const AUPreset preset{-1, warm};
     a.DispatchSetProperty(kAudioUnitProperty_PresentPreset, G, 0, &preset, sizeof preset);
     Dict saved = Save(a);
-    const auto data = (CFDataRef)CFDictionaryGetValue(saved, Key("data"));
+    const auto data = (CFDataRef)CFDictionaryGetValue(saved, ConstantString("data"));
     EXPECT_EQ(
         std::vector<UInt8>(CFDataGetBytePtr(data), CFDataGetBytePtr(data) + CFDataGetLength(data)),
         Blob({{G, 0, 2, 1, Bits(0.5f), 7, Bits(-2.25f)}, {In, 0, 1, 3, Bits(1.0f)}}));
@@ -194,7 +191,7 @@ TEST_F(SavedState, HostileDictionariesAreRefusedWithoutChangingAnything) {
         {"version -1", [](Dict d) { Put(d, "version", Int(-1)); }},
         {"version 0.5",
          [&](Dict d) { Put(d, "version", CFNumberCreate(nullptr, kCFNumberFloatType, &half)); }},
-        {"no version", [](Dict d) { CFDictionaryRemoveValue(d, Key("version")); }},
+        {"no version", [](Dict d) { CFDictionaryRemoveValue(d, ConstantString("version")); }},
         {"other subtype", [](Dict d) { Put(d, "subtype", Int(1)); }},
         {"a part", [](Dict d) { Put(d, "part", Int(0)); }},
         {"data is text", [](Dict d) { Put(d, "data", Text("x")); }},

@@ -57,33 +57,6 @@ TEST_F(ScopeTest, CountChangesKeepTheElementsBelowIt) {
     EXPECT_EQ(ThrownStatus([&] { scope.SafeGetElement(0); }), kAudioUnitErr_InvalidElement);
 }
 
-TEST_F(ScopeTest, NamesRoundTripThroughTheNameDictionary) {
-    scope.Initialize(&unit, kAudioUnitScope_Input, 3);
-    CFMutableDictionaryRef names = CFDictionaryCreateMutable(
-        kCFAllocatorDefault, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-    scope.AddElementNamesToDict(names);
-    EXPECT_EQ(CFDictionaryGetCount(names), 0);  // no named element: no entry
-    for (AudioUnitElement e : {0u, 2u}) {
-        CFStringRef name = Str(e == 0 ? "N0" : "N2");
-        scope.GetElement(e)->SetName(name);
-        CFRelease(name);
-    }
-    scope.AddElementNamesToDict(names);
-    auto inner = static_cast<CFDictionaryRef>(CFDictionaryGetValue(names, CFSTR("1")));
-    ASSERT_NE(inner, nullptr);
-    EXPECT_EQ(CFDictionaryGetCount(inner), 2);
-
-    AUScope restored;  // fewer elements: grows to the highest key
-    restored.Initialize(&unit, kAudioUnitScope_Input, 1);
-    EXPECT_TRUE(restored.RestoreElementNames(inner));
-    EXPECT_EQ(restored.GetNumberOfElements(), 3u);
-    EXPECT_EQ(NameOf(restored, 0) + NameOf(restored, 2), "N0N2");
-    EXPECT_FALSE(restored.GetElement(1)->HasName());
-    EXPECT_FALSE(restored.RestoreElementNames(inner));  // nothing beyond the last element now
-    restored.SetNumberOfElements(0);
-    CFRelease(names);
-}
-
 TEST_F(ScopeTest, HostileNameKeysAreSkippedWithoutTouchingTheCount) {
     scope.Initialize(&unit, kAudioUnitScope_Output, 2);
     SInt32 seven = 7;
