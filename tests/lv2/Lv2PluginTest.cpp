@@ -9,7 +9,9 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <tuple>
 
+#include "format/PropertyListFile.h"
 #include "host/HostedUnit.h"
 #include "lv2/PortLayout.h"
 #include "tests/lv2/Lv2TestHost.h"
@@ -56,11 +58,11 @@ Reading reading(Lv2Instance& tuner) {
 
 }  // namespace
 
+// The generated TTL against the unit's own table, read from the built bundle.
 TEST_F(Lv2Plugin, DeclaresThePortsOfTheUnitsParameterTable) {
     HostedUnit unit = HostedUnit::openFromBundle(MARVEX_BUNDLE);
     std::map<AudioUnitParameterID, ParameterDescription> table;
     for (const ParameterDescription& p : unit.parameterTable()) table[p.id] = p;
-
     for (const PluginKind& kind : kPluginKinds) {
         SCOPED_TRACE(kind.uri);
         const LilvPlugin* p = plugin(kind.uri);
@@ -69,24 +71,14 @@ TEST_F(Lv2Plugin, DeclaresThePortsOfTheUnitsParameterTable) {
         std::vector<float> min(kind.portCount()), max(kind.portCount()), def(kind.portCount());
         lilv_plugin_get_port_ranges_float(p, min.data(), max.data(), def.data());
         for (const ControlPort& port : kControlPorts) {
-            const LilvPort* lp = lilv_plugin_get_port_by_index(p, port.index);
-            EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(p, lp)), port.symbol);
             if (!port.parameter) continue;
+            SCOPED_TRACE(port.symbol);
             const ParameterDescription& d = table.at(*port.parameter);
-            LilvNode* name = lilv_port_get_name(p, lp);
+            LilvNode* name = lilv_port_get_name(p, lilv_plugin_get_port_by_index(p, port.index));
             EXPECT_EQ(lilv_node_as_string(name), d.name);
             lilv_node_free(name);
-            EXPECT_EQ(min[port.index], d.minValue) << port.symbol;
-            EXPECT_EQ(max[port.index], d.maxValue) << port.symbol;
-            EXPECT_EQ(def[port.index], d.defaultValue) << port.symbol;
-        }
-        for (std::uint32_t c = 0; c < kind.channels; ++c) {
-            EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(
-                             p, lilv_plugin_get_port_by_index(p, kind.audioIn(c)))),
-                         kind.inputSymbols[c]);
-            EXPECT_STREQ(lilv_node_as_string(lilv_port_get_symbol(
-                             p, lilv_plugin_get_port_by_index(p, kind.audioOut(c)))),
-                         kind.outputSymbols[c]);
+            EXPECT_EQ(std::tuple(min[port.index], max[port.index], def[port.index]),
+                      std::tuple(d.minValue, d.maxValue, d.defaultValue));
         }
     }
 }
@@ -100,7 +92,8 @@ TEST_F(Lv2Plugin, TunesASineAtEveryRateAndBlockLengthPassingTheAudioThrough) {
             for (bool inPlace : {false, true}) {
                 SCOPED_TRACE(::testing::Message() << rate << " Hz, blocks of " << block
                                                   << (inPlace ? ", in place" : ""));
-                auto tuner = open(kMonoUri, rate);
+                // Announced shorter than the longer blocks, which are then cut into slices.
+                auto tuner = open(kMonoUri, rate, {.maxBlockLength = inPlace ? 256u : 0u});
                 ASSERT_TRUE(*tuner) << tuner->log();
                 tuner->connectAudio(block, inPlace);
                 tuner->activate();
@@ -242,8 +235,9 @@ LV2_State_Status restoreState(Lv2Instance& tuner, const SavedValue& value) {
 }  // namespace
 
 // A state saved by one instance, through lilv as hosts save sessions, restores into another:
-// the reference pitch and Precision come back, and saving again gives the same state.
-TEST_F(Lv2Plugin, StateSavedFromOneInstanceRestoresIntoAnother) {
+// the reference pitch and Precision come back, and saving again gives the same state. Damaged
+// or foreign states are refused with a logged reason; the instance keeps its settings.
+TEST_F(Lv2Plugin, StateRestoresIntoAnotherInstanceAndDamagedStateIsRefused) {
     const double rate = 48000.0;
     auto first = open(kMonoUri, rate);
     first->control(kPortPitch) = 445.0f;
@@ -254,7 +248,6 @@ TEST_F(Lv2Plugin, StateSavedFromOneInstanceRestoresIntoAnother) {
         lilv_state_new_from_instance(plugin(kMonoUri), first->instance(), first->map(), nullptr,
                                      nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr);
     ASSERT_NE(state, nullptr);
-
     auto second = open(kMonoUri, rate);
     lilv_state_restore(state, second->instance(), nullptr, nullptr, 0, second->features());
     lilv_state_free(state);
@@ -262,20 +255,22 @@ TEST_F(Lv2Plugin, StateSavedFromOneInstanceRestoresIntoAnother) {
     second->process({sine(445.0, rate, 24000)}, 512);
     EXPECT_NEAR(reading(*second).central, 445.0f, 0.01f);
     EXPECT_EQ(reading(*second).note, 48.0f);
-    EXPECT_EQ(saveState(*second).bytes, saveState(*first).bytes);
-}
+    const SavedValue good = saveState(*first);
+    EXPECT_EQ(saveState(*second).bytes, good.bytes);
+    // Precision is taken at the nearest step; a port value that is no number changes nothing.
+    first->control(kPortPitch) = NAN;
+    first->control(kPortPrecision) = 2.6f;
+    first->run(0);
+    const std::string held = saveState(*first).bytes;
+    CFPropertyListRef info = PropertyListFromBytes(held.data(), held.size() - 1, nullptr);
+    ASSERT_NE(info, nullptr);
+    HostedUnit unit = HostedUnit::openFromBundle(MARVEX_BUNDLE);
+    unit.restoreClassInfo(info);
+    CFRelease(info);
+    EXPECT_EQ(unit.parameter(kTunerPitch), 445.0f);
+    EXPECT_EQ(unit.parameter(kTunerPrecision), 3.0f);
 
-// Damaged or foreign states are refused with a logged reason; the instance keeps its settings.
-TEST_F(Lv2Plugin, RefusesDamagedOrForeignStateAndKeepsWorking) {
-    const double rate = 48000.0;
-    auto source = open(kMonoUri, rate);
-    source->control(kPortPitch) = 450.0f;
-    source->activate();
-    source->run(0);
-    const SavedValue good = saveState(*source);
-    ASSERT_NE(good.bytes.find("<plist"), std::string::npos);
-    const LV2_URID stringType = source->map()->map(source->map()->handle, LV2_ATOM__String);
-
+    const LV2_URID stringType = first->map()->map(first->map()->handle, LV2_ATOM__String);
     std::string foreign = good.bytes;
     foreign.replace(foreign.find("<integer>"), 9, "<integer>1");  // a code of another unit
     const struct Case {
@@ -316,12 +311,8 @@ TEST_F(Lv2Plugin, InlineDisplayDrawsTheNeedleAtTheReading) {
         return std::string(reinterpret_cast<const char*>(image->data),
                            static_cast<std::size_t>(image->stride) * image->height);
     };
-    for (auto [width, maxHeight] : {std::pair{24u, 24u}, {120u, 80u}, {300u, 1000u}}) {
-        SCOPED_TRACE(::testing::Message() << width << " x " << maxHeight);
-        EXPECT_FALSE(picture(width, maxHeight).empty());
-    }
-    EXPECT_TRUE(picture(0, 100).empty());
-    EXPECT_TRUE(picture(100, 0).empty());
+    EXPECT_FALSE(picture(24, 24).empty() || picture(300, 1000).empty());
+    EXPECT_TRUE(picture(0, 100).empty() && picture(100, 0).empty());
 
     const std::string silent = picture(160, 100);
     tuner->process({sine(440.0, rate, 24000)}, 512);

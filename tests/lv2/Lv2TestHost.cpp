@@ -137,26 +137,25 @@ int Lv2Instance::logVprintf(LV2_Log_Handle handle, LV2_URID, const char* format,
     return n;
 }
 
-LV2_Worker_Status Lv2Instance::schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
-                                        const void* data) {
-    auto* self = static_cast<Lv2Instance*>(handle);
-    if (self->mRequestCount == self->mRequests.size() || size > sizeof(Message::bytes))
-        return LV2_WORKER_ERR_NO_SPACE;
-    Message& m = self->mRequests[self->mRequestCount++];
+LV2_Worker_Status Lv2Instance::push(std::array<Message, 8>& queue, std::size_t& count,
+                                    uint32_t size, const void* data) {
+    if (count == queue.size() || size > sizeof(Message::bytes)) return LV2_WORKER_ERR_NO_SPACE;
+    Message& m = queue[count++];
     m.size = size;
     std::memcpy(m.bytes.data(), data, size);
     return LV2_WORKER_SUCCESS;
 }
 
+LV2_Worker_Status Lv2Instance::schedule(LV2_Worker_Schedule_Handle handle, uint32_t size,
+                                        const void* data) {
+    auto* self = static_cast<Lv2Instance*>(handle);
+    return push(self->mRequests, self->mRequestCount, size, data);
+}
+
 LV2_Worker_Status Lv2Instance::respond(LV2_Worker_Respond_Handle handle, uint32_t size,
                                        const void* data) {
     auto* self = static_cast<Lv2Instance*>(handle);
-    if (self->mResponseCount == self->mResponses.size() || size > sizeof(Message::bytes))
-        return LV2_WORKER_ERR_NO_SPACE;
-    Message& m = self->mResponses[self->mResponseCount++];
-    m.size = size;
-    std::memcpy(m.bytes.data(), data, size);
-    return LV2_WORKER_SUCCESS;
+    return push(self->mResponses, self->mResponseCount, size, data);
 }
 
 std::vector<float> sine(double frequencyHz, double sampleRateHz, std::size_t frames) {

@@ -97,6 +97,8 @@ private:
         std::uint32_t size = 0;
         std::array<unsigned char, 64> bytes{};
     };
+    static LV2_Worker_Status push(std::array<Message, 8>& queue, std::size_t& count, uint32_t size,
+                                  const void* data);
 
     LV2_URID_Map mMap{};
     LV2_Log_Log mLogFeature{};

@@ -174,7 +174,10 @@ TEST_F(TunerUiTest, NeedleNoteAndSilenceFollowThePorts) {
     EXPECT_LT(frame().peak(needle), 0.6);
 }
 
-TEST_F(TunerUiTest, ControlsWriteTheInputPorts) {
+// Each instance is cleaned up with its window and its connection; without a parent window the
+// UI is refused.
+TEST_F(TunerUiTest, ControlsWriteTheInputPortsAndCleanupReleasesEverything) {
+    const std::size_t descriptors = openDescriptors();
     // The host says the reference is 450 Hz and Precision 3; each control steps from there.
     for (auto [control, port, expected] : {std::tuple{PanelControl::PitchUp, 0u, 451.0f},
                                            {PanelControl::PitchDown, 0u, 449.0f},
@@ -191,6 +194,9 @@ TEST_F(TunerUiTest, ControlsWriteTheInputPorts) {
         mWrites.clear();
         destroy();
     }
+    EXPECT_EQ(openDescriptors(), descriptors);
+    instantiate(false);
+    EXPECT_EQ(mUi, nullptr);
 }
 
 TEST_F(TunerUiTest, ResizingKeepsTheDrawingInside) {
@@ -208,16 +214,6 @@ TEST_F(TunerUiTest, ResizingKeepsTheDrawingInside) {
         }
         EXPECT_GT(f.peak(TunerPanel::needleRect(kNeedle, width, height)), 0.8);
     }
-}
-
-TEST_F(TunerUiTest, CleanupReleasesTheWindowAndTheConnectionAndNoParentIsRefused) {
-    const std::size_t before = openDescriptors();
-    instantiate();
-    settle();
-    destroy();
-    EXPECT_EQ(openDescriptors(), before);  // the connection closed, and its window with it
-    instantiate(false);
-    EXPECT_EQ(mUi, nullptr);
 }
 
 TEST(TunerUiBundle, BothPluginsOfferTheX11UiToHosts) {
