@@ -1,25 +1,44 @@
-// Random selector blocks against a live unit: any selector number (open and close aside, which
-// the registry owns), argument words with random ids, scopes, elements, sizes and counts, and
-// pointer arguments that are null or point at harness-owned blocks of the size the call
-// declares. The fast paths the unit hands out are called the same way. Listeners and render
+// Random selector blocks against a live unit: any selector number (open and
+// close aside, which the registry owns), argument words with random ids,
+// scopes, elements, sizes and counts, and pointer arguments that are null or
+// point at harness-owned blocks of the size the call declares. Property values
+// are random bytes whose pointer fields hold harness-owned objects or null. The
+// fast paths the unit hands out are called the same way. Listeners and render
 // notifications re-enter the unit while they are called.
 
 #include <vector>
 
+#include "format/AUPreset.h"
 #include "format/AudioUnitCalls.h"
+#include "format/AudioUnitConnection.h"
+#include "format/AudioUnitExternalBuffer.h"
 #include "format/AudioUnitParameterEvent.h"
-#include "tests/fuzz/FuzzProperties.h"
+#include "format/CFDictionary.h"
+#include "format/CFString.h"
+#include "tests/fuzz/FuzzHarness.h"
 
 namespace {
 
 using namespace marvex;
 
+// The unit under test and the objects pointer arguments may point at, alive for
+// one input.
 struct Session {
-    AudioUnitHandle unit;
-    fuzz::Owned owned;
+    AudioUnitHandle unit = fuzz::OpenUnit();
+    AudioUnitHandle sourceUnit = fuzz::OpenUnit();  // never the unit itself: that is a cycle
     AudioUnitHandle::FastPaths fast;
+    fuzz::InputSource source;
+    CFStringRef name = CFStringCreateWithCString(nullptr, "fuzz name", kCFStringEncodingUTF8);
+    CFMutableDictionaryRef emptyDictionary = CFDictionaryCreateMutable(
+        nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
+    std::vector<std::unique_ptr<UInt8[]>> blocks;  // external buffers: kept until the unit closes
     UInt32 listenerCalls = 0;
-    UInt32 notifyCalls = 0;
+
+    ~Session() {
+        unit.Close();
+        CFRelease(emptyDictionary);
+        CFRelease(name);
+    }
 };
 
 // A property listener that reads the property it hears about, as a view would.
@@ -31,34 +50,81 @@ void Listener(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitSco
     AudioUnitGetPropertyInfo(unit, id, scope, element, &size, nullptr);
 }
 
-// A render notification that reads a parameter through the fast path, as a meter would.
+// A render notification that reads a parameter through the fast path, as a
+// meter would.
 OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
                 UInt32, AudioBufferList*) {
     auto* s = static_cast<Session*>(refCon);
-    if (flags == nullptr) marvex::fuzz::Fail("render notification without flags");
-    if (s != nullptr && s->fast.getParameter != nullptr) {
-        ++s->notifyCalls;
-        AudioUnitParameterValue v;
+    if (flags == nullptr) fuzz::Fail("render notification without flags");
+    AudioUnitParameterValue v;
+    if (s != nullptr && s->fast.getParameter != nullptr)
         s->fast.getParameter(s->fast.storage, 0, kAudioUnitScope_Global, 0, &v);
-    }
     return noErr;
 }
 
+// Mostly a number up to `small`, one time in eight any 32-bit value.
 ComponentParameterWord Scalar(FuzzedDataProvider& in, UInt32 small) {
-    return in.ConsumeIntegralInRange(0, 7) == 0
-               ? ComponentParameterWord(in.ConsumeIntegral<UInt32>())
-               : ComponentParameterWord(in.ConsumeIntegralInRange<UInt32>(0, small));
+    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<UInt32>()
+                                                : in.ConsumeIntegralInRange<UInt32>(0, small);
 }
 
-// Keeps the blocks pointer arguments point at alive until the call returns.
-struct Blocks {
-    std::vector<std::unique_ptr<UInt8[]>> blocks;
-    std::vector<std::unique_ptr<fuzz::HostBufferList>> lists;
-    UInt8* New(std::size_t size) {
-        blocks.emplace_back(new UInt8[size == 0 ? 1 : size]());
-        return blocks.back().get();
+template <typename T>
+void Put(std::vector<UInt8>& value, std::size_t offset, T field) {
+    if (offset + sizeof field <= value.size()) std::memcpy(&value[offset], &field, sizeof field);
+}
+
+// Replaces every pointer field of a property value by a harness object or null.
+void PatchPointers(AudioUnitPropertyID id, std::vector<UInt8>& value, FuzzedDataProvider& in,
+                   Session& s) {
+    const bool null = in.ConsumeIntegralInRange(0, 3) == 0;
+    const auto pointer = [null](auto p) { return null ? nullptr : p; };
+    switch (id) {
+        case kAudioUnitProperty_ClassInfo:
+            return Put(value, 0, pointer(CFTypeRef(s.emptyDictionary)));
+        case kAudioUnitProperty_MakeConnection:
+            return Put(value, offsetof(AudioUnitConnection, sourceAudioUnit),
+                       pointer(s.sourceUnit.Get()));
+        case kAudioUnitProperty_SetExternalBuffer: {
+            // A block the harness keeps; the declared size never exceeds it, the
+            // address may be misaligned.
+            const UInt32 bytes = in.ConsumeIntegralInRange<UInt32>(0, 1 << 16);
+            s.blocks.emplace_back(new UInt8[bytes + 16]());
+            Put(value, offsetof(AudioUnitExternalBuffer, buffer),
+                pointer(s.blocks.back().get() + in.ConsumeIntegralInRange(0, 15)));
+            return Put(value, offsetof(AudioUnitExternalBuffer, size),
+                       in.ConsumeIntegralInRange<UInt32>(0, bytes));
+        }
+        case kAudioUnitProperty_SetRenderCallback:
+            Put(value, offsetof(AURenderCallbackStruct, inputProc),
+                pointer(&fuzz::InputSource::Render));
+            return Put(value, offsetof(AURenderCallbackStruct, inputProcRefCon), &s.source);
+        case kAudioUnitProperty_ContextName:
+        case kAudioUnitProperty_ElementName:
+            return Put(value, 0, pointer(s.name));
+        case kAudioUnitProperty_CurrentPreset:
+        case kAudioUnitProperty_PresentPreset:
+            return Put(value, offsetof(AUPreset, presetName), pointer(s.name));
     }
-};
+}
+
+// Where a property's value hands the caller a reference it must release (read
+// such values whole), or -1.
+int ReturnedReferenceAt(AudioUnitPropertyID id) {
+    switch (id) {
+        case kAudioUnitProperty_PresentPreset:
+            return offsetof(AUPreset, presetName);
+        case kAudioUnitProperty_ClassInfo:
+        case kAudioUnitProperty_ParameterValueStrings:
+        case kAudioUnitProperty_FactoryPresets:
+        case kAudioUnitProperty_ContextName:
+        case kAudioUnitProperty_ElementName:
+        case kAudioUnitProperty_IconLocation:
+        case kAudioUnitProperty_CocoaUI:
+            return 0;
+        default:
+            return -1;
+    }
+}
 
 void OneSelector(FuzzedDataProvider& in, Session& s) {
     static constexpr SInt16 kSelectors[] = {-4, -3, 0,  1,  2,  3,  4,  5,  6,  7,  8,
@@ -67,58 +133,61 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
                                                        : in.PickValueInArray(kSelectors);
     if (what == kComponentOpenSelect || what == kComponentCloseSelect)
         what = kComponentVersionSelect;
-    Blocks b;
+    // Blocks pointer arguments point at, alive until the call returns.
+    std::vector<std::unique_ptr<UInt8[]>> blocks;
+    const auto block = [&](std::size_t size) {
+        blocks.emplace_back(new UInt8[size == 0 ? 1 : size]());
+        return blocks.back().get();
+    };
+    std::unique_ptr<fuzz::HostBufferList> list;
     std::vector<ComponentParameterWord> args;
     const bool null = in.ConsumeIntegralInRange(0, 7) == 0;
     const AudioUnitPropertyID id = UInt32(Scalar(in, 40));
+    const int reference = ReturnedReferenceAt(id);
     switch (what) {
-        case kAudioUnitGetPropertyInfoSelect: {
+        case kAudioUnitGetPropertyInfoSelect:
             args = {PackUInt32(id), Scalar(in, 5), Scalar(in, 3),
-                    in.ConsumeBool() ? PackPointer(b.New(4)) : 0,
-                    in.ConsumeBool() ? PackPointer(b.New(1)) : 0};
+                    in.ConsumeBool() ? PackPointer(block(4)) : 0,
+                    in.ConsumeBool() ? PackPointer(block(1)) : 0};
             break;
-        }
         case kAudioUnitGetPropertySelect: {
-            const AudioUnitScope scope = UInt32(Scalar(in, 5));
-            const AudioUnitElement element = UInt32(Scalar(in, 3));
+            const auto scope = UInt32(Scalar(in, 5)), element = UInt32(Scalar(in, 3));
             UInt32 size = in.ConsumeIntegralInRange<UInt32>(0, 128);
-            if (fuzz::ReturnsReferences(id)) {
-                UInt32 needed = 0;
-                if (s.unit.GetPropertyInfo(id, scope, element, &needed, nullptr) != noErr) break;
-                size = needed;  // references handed out must be received whole and released
-            }
-            UInt8* out = b.New(size);
-            auto* ioSize = reinterpret_cast<UInt32*>(b.New(4));
+            // References handed out must be received whole and released.
+            if (reference >= 0 &&
+                s.unit.GetPropertyInfo(id, scope, element, &size, nullptr) != noErr)
+                return;
+            UInt8* out = block(size);
+            auto* ioSize = reinterpret_cast<UInt32*>(block(4));
             *ioSize = size;
             args = {PackUInt32(id), PackUInt32(scope), PackUInt32(element),
-                    null && !fuzz::ReturnsReferences(id) ? 0 : PackPointer(out),
+                    null && reference < 0 ? 0 : PackPointer(out),
                     in.ConsumeIntegralInRange(0, 15) == 0 ? 0 : PackPointer(ioSize)};
-            const ComponentResult err =
-                CallComponentSelector(s.unit.Get(), what, args.data(), UInt32(args.size()));
-            if (err == noErr && args[3] != 0 && fuzz::ReturnsReferences(id))
-                fuzz::ReleaseReturned(id, std::vector<UInt8>(out, out + size));
+            CFTypeRef ref = nullptr;
+            if (CallComponentSelector(s.unit.Get(), what, args.data(), 5) == noErr &&
+                args[3] != 0 && reference >= 0 && reference + sizeof ref <= size) {
+                std::memcpy(&ref, out + reference, sizeof ref);
+                if (ref != nullptr) CFRelease(ref);
+            }
             return;
         }
         case kAudioUnitSetPropertySelect: {
             const UInt32 size = in.ConsumeIntegralInRange<UInt32>(0, 120);
             std::vector<UInt8> value = in.ConsumeBytes<UInt8>(size);
             value.resize(size);
-            fuzz::PatchPointers(id, value, in, s.owned);
-            UInt8* block = b.New(size);
-            std::copy(value.begin(), value.end(), block);
-            args = {PackUInt32(id), Scalar(in, 5), Scalar(in, 3), null ? 0 : PackPointer(block),
+            PatchPointers(id, value, in, s);
+            UInt8* bytes = block(size);
+            std::copy(value.begin(), value.end(), bytes);
+            args = {PackUInt32(id), Scalar(in, 5), Scalar(in, 3), null ? 0 : PackPointer(bytes),
                     PackUInt32(in.ConsumeBool() ? size : 0)};
             break;
         }
         case kAudioUnitGetParameterSelect:
-            args = {Scalar(in, 9), Scalar(in, 5), Scalar(in, 3), null ? 0 : PackPointer(b.New(4))};
+            args = {Scalar(in, 9), Scalar(in, 5), Scalar(in, 3), null ? 0 : PackPointer(block(4))};
             break;
         case kAudioUnitSetParameterSelect:
             args = {Scalar(in, 9), Scalar(in, 5), Scalar(in, 3),
                     PackUInt32(in.ConsumeIntegral<UInt32>()), Scalar(in, 4096)};
-            break;
-        case kAudioUnitResetSelect:
-            args = {Scalar(in, 5), Scalar(in, 3)};
             break;
         case kAudioUnitAddPropertyListenerSelect:
         case kAudioUnitRemovePropertyListenerWithUserDataSelect:
@@ -134,72 +203,62 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
             break;
         case kAudioUnitScheduleParametersSelect: {
             const UInt32 count = in.ConsumeIntegralInRange<UInt32>(0, 6);
-            auto* events = reinterpret_cast<AudioUnitParameterEvent*>(
-                b.New(count * sizeof(AudioUnitParameterEvent)));
-            for (UInt32 i = 0; i < count; ++i) {
-                const std::vector<UInt8> bytes = in.ConsumeBytes<UInt8>(sizeof *events);
-                std::copy(bytes.begin(), bytes.end(), reinterpret_cast<UInt8*>(&events[i]));
-            }
+            UInt8* events = block(count * sizeof(AudioUnitParameterEvent));
+            const std::vector<UInt8> bytes =
+                in.ConsumeBytes<UInt8>(count * sizeof(AudioUnitParameterEvent));
+            std::copy(bytes.begin(), bytes.end(), events);
             args = {null ? 0 : PackPointer(events), PackUInt32(count)};
             break;
         }
         case kAudioUnitRenderSelect: {
-            // An honest host has room for the frames it asks for when they are within the
-            // unit's slice; it asks for no more than 65536 of them, so buffers stay small.
-            UInt32 frames = UInt32(Scalar(in, 1024));
-            UInt32 maxFrames = 0;
+            // An honest host has room for the frames it asks for when they are within
+            // the unit's slice; it asks for no more than 65536 of them, so buffers stay
+            // small.
+            UInt32 frames = UInt32(Scalar(in, 1024)), maxFrames = 0;
             s.unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
                                maxFrames);
-            if (frames <= maxFrames && frames > 65536) frames = 65536;
+            if (frames <= maxFrames) frames = std::min<UInt32>(frames, 65536);
             const UInt32 room = frames <= maxFrames ? frames * 4 : 4096;
             const UInt32 buffers = in.ConsumeIntegralInRange<UInt32>(0, 3);
-            b.lists.emplace_back(
-                new fuzz::HostBufferList(buffers, std::vector<UInt32>(buffers, room),
-                                         std::vector<bool>(buffers, in.ConsumeBool()), 1, room));
-            auto* ts = reinterpret_cast<AudioTimeStamp*>(b.New(sizeof(AudioTimeStamp)));
+            list = std::make_unique<fuzz::HostBufferList>(
+                buffers, std::vector<UInt32>(buffers, room), in.ConsumeBool(), room);
+            auto* ts = reinterpret_cast<AudioTimeStamp*>(block(sizeof(AudioTimeStamp)));
             ts->mSampleTime = Float64(in.ConsumeIntegralInRange<SInt32>(-1, 1 << 20));
-            args = {in.ConsumeBool() ? PackPointer(b.New(4)) : 0, null ? 0 : PackPointer(ts),
+            args = {in.ConsumeBool() ? PackPointer(block(4)) : 0, null ? 0 : PackPointer(ts),
                     Scalar(in, 1), PackUInt32(frames),
-                    in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : PackPointer(b.lists.back()->Get())};
+                    in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : PackPointer(list->Get())};
             break;
         }
         case kAudioUnitInitializeSelect:
             if (!fuzz::BuffersFitInMemory(s.unit)) return;
             break;
-        default: {
+        default:
             // Selectors without pointer arguments, or unknown ones: scalar words only.
             for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n)
                 args.push_back(Scalar(in, 20));
             break;
-        }
     }
     CallComponentSelector(s.unit.Get(), what, args.data(), UInt32(args.size()));
 }
 
 void OneFastPath(FuzzedDataProvider& in, Session& s) {
-    const auto id = UInt32(Scalar(in, 9));
-    const auto scope = UInt32(Scalar(in, 5));
-    const auto element = UInt32(Scalar(in, 3));
-    if (in.ConsumeBool() && s.fast.getParameter != nullptr) {
-        AudioUnitParameterValue v;
+    const auto id = UInt32(Scalar(in, 9)), scope = UInt32(Scalar(in, 5)),
+               element = UInt32(Scalar(in, 3));
+    AudioUnitParameterValue v;
+    if (in.ConsumeBool() && s.fast.getParameter != nullptr)
         s.fast.getParameter(s.fast.storage, id, scope, element, in.ConsumeBool() ? &v : nullptr);
-    } else if (s.fast.setParameter != nullptr) {
+    else if (s.fast.setParameter != nullptr)
         s.fast.setParameter(s.fast.storage, id, scope, element, in.ConsumeFloatingPoint<float>(),
                             UInt32(Scalar(in, 512)));
-    }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzedDataProvider in(data, size);
-    const fuzz::ValueLeakCheck leaks;
-    {
+    return fuzz::RunInput(data, size, [](FuzzedDataProvider& in) {
         Session s;
-        s.owned.sourceUnit = fuzz::OpenUnit();
-        s.unit = fuzz::OpenUnit();
         s.unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                           s.owned.source.Callback());
+                           s.source.Callback());
         s.unit.GetFastPaths(s.fast);
         for (int calls = 0; calls < 64 && in.remaining_bytes() > 0; ++calls) {
             if (in.ConsumeIntegralInRange(0, 5) == 0)
@@ -207,8 +266,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             else
                 OneSelector(in, s);
         }
-        s.unit.Close();
-    }
-    leaks.Verify();
-    return 0;
+    });
 }
