@@ -1,9 +1,8 @@
 #pragma once
-// The harness every fuzz target shares: a hostile but honest host. Every value
-// is chosen by the fuzzer, but every pointer the unit receives points at memory
-// this harness owns and sized as the call says, so whatever breaks is the
-// unit's fault. Buffers are separate heap blocks of exactly the size they
-// promise, so AddressSanitizer sees the first byte read or written past.
+// The harness every fuzz target shares: a hostile but honest host. Every value is chosen by the
+// fuzzer, but every pointer the unit receives points at memory this harness owns and sized as the
+// call says, so whatever breaks is the unit's fault. Buffers are separate heap blocks of exactly
+// the size they promise, so AddressSanitizer sees the first byte read or written past.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -33,9 +32,8 @@ namespace marvex::fuzz {
     std::abort();
 }
 
-// Runs one input through `body`: whatever the input did, once everything the
-// body made is gone, no counted property-list value may be left over or
-// released once too often.
+// Runs one input through `body`: whatever the input did, once everything the body made is gone, no
+// counted property-list value may be left over or released once too often.
 template <typename Body>
 int RunInput(const uint8_t* data, size_t size, Body body) {
     const long before = LiveValueCount();
@@ -45,8 +43,14 @@ int RunInput(const uint8_t* data, size_t size, Body body) {
     return 0;
 }
 
-// The tuner, registered once per process and opened through the registry like a
-// host does.
+// Mostly a value in [low, high], one time in eight any value of its type.
+template <typename T>
+T Near(FuzzedDataProvider& in, T low, T high) {
+    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<T>()
+                                                : in.ConsumeIntegralInRange<T>(low, high);
+}
+
+// The tuner, registered once per process and opened through the registry like a host does.
 inline AudioUnitHandle OpenUnit() {
     static const Component component = [] {
         const ComponentDescription desc{kAudioUnitType_Effect, FourCC("mrvx"), FourCC("Mrvx"), 0,
@@ -58,10 +62,9 @@ inline AudioUnitHandle OpenUnit() {
     return unit;
 }
 
-// The host side of the input: a render callback that fills whatever buffers the
-// unit hands it with a few normal floats (no arithmetic on the way could change
-// them unnoticed) and remembers what it wrote, buffer by buffer, for the
-// pass-through check.
+// The host side of the input: a render callback that fills whatever buffers the unit hands it with
+// a few normal floats (no arithmetic on the way could change them unnoticed) and remembers what it
+// wrote, buffer by buffer, for the pass-through check.
 struct InputSource {
     UInt32 seed = 0;
     UInt32 calls = 0;
@@ -88,10 +91,10 @@ struct InputSource {
     AURenderCallbackStruct Callback() { return {&InputSource::Render, this}; }
 };
 
-// A caller-side buffer list: a list block sized for `count` buffers and, per
-// buffer, a separate block of exactly `roomBytes` (or a null data pointer). A
-// render's caller promises room for the frames it asks for; the byte sizes it
-// states are outputs of the last render, so `statedSizes` may say anything.
+// A caller-side buffer list: a list block sized for `count` buffers and, per buffer, a separate
+// block of exactly `roomBytes` (or a null data pointer). A render's caller promises room for the
+// frames it asks for; the byte sizes it states are outputs of the last render, so `statedSizes` may
+// say anything.
 class HostBufferList {
 public:
     HostBufferList(UInt32 count, const std::vector<UInt32>& statedSizes, bool null,
@@ -118,10 +121,9 @@ private:
     std::vector<std::unique_ptr<UInt8[]>> mData;
 };
 
-// Renders `frames` frames of bus 0 into `out` with `source` as the input,
-// through the unit's fast path when asked. A successful render of
-// non-interleaved float audio hands every output buffer all the frames asked
-// for, says so in its byte size, and holds exactly what the callback wrote (the
+// Renders `frames` frames of bus 0 into `out` with `source` as the input, through the unit's fast
+// path when asked. A successful render of non-interleaved float audio hands every output buffer all
+// the frames asked for, says so in its byte size, and holds exactly what the callback wrote (the
 // unit passes audio through unchanged).
 inline OSStatus RenderChecked(AudioUnitHandle& unit, InputSource& source, Float64 sampleTime,
                               UInt32 frames, AudioBufferList& out, bool fastPath = false) {
@@ -149,10 +151,9 @@ inline OSStatus RenderChecked(AudioUnitHandle& unit, InputSource& source, Float6
     return err;
 }
 
-// Whether initialising would make the unit allocate buffers a real host could
-// back (a few hundred megabytes at most). Under AddressSanitizer an allocation
-// that cannot be met aborts instead of throwing, so the harness does not ask
-// for more. Computed without overflow.
+// Whether initialising would make the unit allocate buffers a real host could back (a few hundred
+// megabytes at most). Under AddressSanitizer an allocation that cannot be met aborts instead of
+// throwing, so the harness does not ask for more. Computed without overflow.
 inline bool BuffersFitInMemory(AudioUnitHandle& unit) {
     UInt32 maxFrames = 0;
     if (unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,

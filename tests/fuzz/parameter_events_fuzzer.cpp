@@ -1,9 +1,8 @@
-// Scheduled parameter events followed by renders: random event types, scopes,
-// elements, ids, offsets (negative and past the buffer), durations and values,
-// immediate parameter writes with offsets, renders of random frame counts into
-// buffer lists of any shape, on a unit set up with a random channel count,
-// sample rate and slice size. The audio must pass through unchanged whenever a
-// render succeeds.
+// Scheduled parameter events followed by renders: random event types, scopes, elements, ids,
+// offsets (negative and past the buffer), durations and values, immediate parameter writes with
+// offsets, renders of random frame counts into buffer lists of any shape, on a unit set up with a
+// random channel count, sample rate and slice size. The audio must pass through unchanged whenever
+// a render succeeds.
 
 #include <cmath>
 #include <vector>
@@ -22,33 +21,27 @@ float PickValue(FuzzedDataProvider& in) {
     return in.ConsumeBool() ? in.PickValueInArray(kSpecial) : in.ConsumeFloatingPoint<float>();
 }
 
-// Mostly a value in [low, high], one time in eight any 32-bit value.
-template <typename T>
-T Near(FuzzedDataProvider& in, T low, T high) {
-    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<T>()
-                                                : in.ConsumeIntegralInRange<T>(low, high);
-}
-
 AudioUnitParameterEvent PickEvent(FuzzedDataProvider& in, UInt32 frames) {
     AudioUnitParameterEvent e{};
-    e.scope = Near<UInt32>(in, 0, 4);
-    e.element = Near<UInt32>(in, 0, 2);
-    e.parameter = Near<UInt32>(in, 0, 8);
-    e.eventType = Near<UInt32>(in, 1, 2);
+    e.scope = fuzz::Near<UInt32>(in, 0, 4);
+    e.element = fuzz::Near<UInt32>(in, 0, 2);
+    e.parameter = fuzz::Near<UInt32>(in, 0, 8);
+    e.eventType = fuzz::Near<UInt32>(in, 1, 2);
     if (e.eventType == kParameterEvent_Ramped) {
-        e.eventValues.ramp.startBufferOffset = Near<SInt32>(in, -SInt32(frames), SInt32(frames));
-        e.eventValues.ramp.durationInFrames = Near<UInt32>(in, 0, 2 * frames);
+        e.eventValues.ramp.startBufferOffset =
+            fuzz::Near<SInt32>(in, -SInt32(frames), SInt32(frames));
+        e.eventValues.ramp.durationInFrames = fuzz::Near<UInt32>(in, 0, 2 * frames);
         e.eventValues.ramp.startValue = PickValue(in);
         e.eventValues.ramp.endValue = PickValue(in);
     } else {
-        e.eventValues.immediate.bufferOffset = Near<UInt32>(in, 0, frames);
+        e.eventValues.immediate.bufferOffset = fuzz::Near<UInt32>(in, 0, frames);
         e.eventValues.immediate.value = PickValue(in);
     }
     return e;
 }
 
-// Sets up formats, slice size, bypass and in-place processing from the input;
-// returns the channel count and slice size in use.
+// Sets up formats, slice size, bypass and in-place processing from the input; returns the channel
+// count and slice size in use.
 std::pair<UInt32, UInt32> Configure(FuzzedDataProvider& in, AudioUnitHandle& unit,
                                     fuzz::InputSource& source) {
     static constexpr Float64 kRates[] = {44100.0, 48000.0, 8000.0,  96000.0, 192000.0,
@@ -94,9 +87,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                                   in.ConsumeIntegralInRange<UInt32>(0, 3), 0, PickValue(in),
                                   in.ConsumeIntegral<UInt32>());
 
-            // The list a host passes: usually one buffer per channel with room for
-            // the frames and saying so, sometimes another count, stated size or null
-            // data.
+            // The list a host passes: usually one buffer per channel with room for the frames and
+            // saying so, sometimes another count, stated size or null data.
             const UInt32 room = std::min<UInt32>(frames, 8192) * 4;
             const bool odd = in.ConsumeIntegralInRange(0, 7) == 0;
             const UInt32 buffers = odd ? in.ConsumeIntegralInRange<UInt32>(0, 6) : channels;

@@ -1,10 +1,9 @@
-// Random selector blocks against a live unit: any selector number (open and
-// close aside, which the registry owns), argument words with random ids,
-// scopes, elements, sizes and counts, and pointer arguments that are null or
-// point at harness-owned blocks of the size the call declares. Property values
-// are random bytes whose pointer fields hold harness-owned objects or null. The
-// fast paths the unit hands out are called the same way. Listeners and render
-// notifications re-enter the unit while they are called.
+// Random selector blocks against a live unit: any selector number (open and close aside, which the
+// registry owns), argument words with random ids, scopes, elements, sizes and counts, and pointer
+// arguments that are null or point at harness-owned blocks of the size the call declares. Property
+// values are random bytes whose pointer fields hold harness-owned objects or null. The fast paths
+// the unit hands out are called the same way. Listeners and render notifications re-enter the unit
+// while they are called.
 
 #include <vector>
 
@@ -21,8 +20,7 @@ namespace {
 
 using namespace marvex;
 
-// The unit under test and the objects pointer arguments may point at, alive for
-// one input.
+// The unit under test and the objects pointer arguments may point at, alive for one input.
 struct Session {
     AudioUnitHandle unit = fuzz::OpenUnit();
     AudioUnitHandle sourceUnit = fuzz::OpenUnit();  // never the unit itself: that is a cycle
@@ -50,8 +48,7 @@ void Listener(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitSco
     AudioUnitGetPropertyInfo(unit, id, scope, element, &size, nullptr);
 }
 
-// A render notification that reads a parameter through the fast path, as a
-// meter would.
+// A render notification that reads a parameter through the fast path, as a meter would.
 OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
                 UInt32, AudioBufferList*) {
     auto* s = static_cast<Session*>(refCon);
@@ -62,10 +59,9 @@ OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTime
     return noErr;
 }
 
-// Mostly a number up to `small`, one time in eight any 32-bit value.
+// A scalar argument word: mostly a number up to `small`.
 ComponentParameterWord Scalar(FuzzedDataProvider& in, UInt32 small) {
-    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<UInt32>()
-                                                : in.ConsumeIntegralInRange<UInt32>(0, small);
+    return PackUInt32(fuzz::Near<UInt32>(in, 0, small));
 }
 
 template <typename T>
@@ -85,8 +81,8 @@ void PatchPointers(AudioUnitPropertyID id, std::vector<UInt8>& value, FuzzedData
             return Put(value, offsetof(AudioUnitConnection, sourceAudioUnit),
                        pointer(s.sourceUnit.Get()));
         case kAudioUnitProperty_SetExternalBuffer: {
-            // A block the harness keeps; the declared size never exceeds it, the
-            // address may be misaligned.
+            // A block the harness keeps; the declared size never exceeds it, the address may be
+            // misaligned.
             const UInt32 bytes = in.ConsumeIntegralInRange<UInt32>(0, 1 << 16);
             s.blocks.emplace_back(new UInt8[bytes + 16]());
             Put(value, offsetof(AudioUnitExternalBuffer, buffer),
@@ -107,8 +103,8 @@ void PatchPointers(AudioUnitPropertyID id, std::vector<UInt8>& value, FuzzedData
     }
 }
 
-// Where a property's value hands the caller a reference it must release (read
-// such values whole), or -1.
+// Where a property's value hands the caller a reference it must release (read such values whole),
+// or -1.
 int ReturnedReferenceAt(AudioUnitPropertyID id) {
     switch (id) {
         case kAudioUnitProperty_PresentPreset:
@@ -211,9 +207,8 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
             break;
         }
         case kAudioUnitRenderSelect: {
-            // An honest host has room for the frames it asks for when they are within
-            // the unit's slice; it asks for no more than 65536 of them, so buffers stay
-            // small.
+            // An honest host has room for the frames it asks for when they are within the unit's
+            // slice; it asks for no more than 65536 of them, so buffers stay small.
             UInt32 frames = UInt32(Scalar(in, 1024)), maxFrames = 0;
             s.unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
                                maxFrames);

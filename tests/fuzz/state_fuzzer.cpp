@@ -1,8 +1,8 @@
 // A state file as a host reads it and hands it to the tuner: property-list bytes (XML or binary).
 // Parsing must refuse with a message or succeed without harm, and whatever parses must write back
 // and parse again to an equal value. Restored as the tuner's saved state, whatever it holds, it
-// must leave a unit that saves state which restores cleanly and saves again to the same thing,
-// and that still renders.
+// must leave a unit that saves state which restores cleanly and saves again to the same thing, and
+// that still renders.
 
 #include <string>
 
