@@ -9,39 +9,30 @@
 
 namespace {
 
-// A recording entry routine: what each call carried, as the unit would see it.
+using marvex::PackPointer;
+using marvex::PackProc;
+using Words = std::vector<ComponentParameterWord>;
+
+// What each call carried, as the unit's entry routine saw it.
 struct Call {
     SInt16 what;
     void* storage;
-    std::vector<ComponentParameterWord> words;  // params[0] first
+    Words words;  // params[0] first
 };
 
-struct Recorder {
-    std::vector<Call> calls;
-    ComponentResult openResult = noErr;
-    bool setStorage = true;
-    ComponentInstance opened = nullptr;
-    int closes = 0;
-};
-
-Recorder* gRecorder = nullptr;
+std::vector<Call> gCalls;
+ComponentResult gOpenResult = noErr;
 int gStorageObject = 0;  // what the entry stores as its "unit"
 
 ComponentResult RecordingEntry(ComponentParameters* p, void* storage) {
-    Recorder& r = *gRecorder;
-    Call c{p->what, storage, {}};
-    const std::size_t n = p->paramSize / sizeof(ComponentParameterWord);
-    c.words.assign(p->params, p->params + n);
-    r.calls.push_back(c);
+    gCalls.push_back(
+        {p->what, storage, Words(p->params, p->params + p->paramSize / sizeof(Words::value_type))});
     switch (p->what) {
-        case kComponentOpenSelect: {
-            auto self = marvex::UnpackPointer<ComponentInstanceRecord>(p->params[0]);
-            r.opened = self;
-            if (r.setStorage) SetComponentInstanceStorage(self, &gStorageObject);
-            return r.openResult;
-        }
+        case kComponentOpenSelect:
+            SetComponentInstanceStorage(
+                marvex::UnpackPointer<ComponentInstanceRecord>(p->params[0]), &gStorageObject);
+            return gOpenResult;
         case kComponentCloseSelect:
-            ++r.closes;
             return noErr;
         case kComponentVersionSelect:
             return 0x00010500;
@@ -58,31 +49,23 @@ OSStatus Notify(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt3
     return noErr;
 }
 
-ComponentResult QuietEntry(ComponentParameters*, void*) {
-    return noErr;
-}
-
 class Registry : public ::testing::Test {
 protected:
     void SetUp() override {
-        gRecorder = &mRecorder;
-        mDescription = {marvex::FourCC("aufx"), marvex::FourCC("mrvx"), marvex::FourCC("Qlmr"), 0,
-                        0};
+        gCalls.clear();
+        gOpenResult = noErr;
         mComponent = RegisterComponentEntry(&mDescription, RecordingEntry, "Test: Recorder", 7);
         ASSERT_NE(mComponent, nullptr);
-        mOpenBefore = marvex::OpenInstanceCount();
     }
     void TearDown() override {
         EXPECT_EQ(marvex::OpenInstanceCount(), mOpenBefore);
         EXPECT_EQ(UnregisterComponent(mComponent), noErr);
-        gRecorder = nullptr;
     }
-    const Call& Last() const { return mRecorder.calls.back(); }
 
-    Recorder mRecorder;
-    ComponentDescription mDescription{};
+    ComponentDescription mDescription{marvex::FourCC("aufx"), marvex::FourCC("mrvx"),
+                                      marvex::FourCC("Qlmr"), 0, 0};
     Component mComponent = nullptr;
-    long mOpenBefore = 0;
+    long mOpenBefore = marvex::OpenInstanceCount();
 };
 
 }  // namespace
@@ -90,17 +73,12 @@ protected:
 TEST_F(Registry, OpenPassesTheNewHandleAndStorageFollowsEveryCall) {
     ComponentInstance unit = nullptr;
     ASSERT_EQ(OpenAComponent(mComponent, &unit), noErr);
-    ASSERT_NE(unit, nullptr);
-    ASSERT_EQ(mRecorder.calls.size(), 1u);
-    EXPECT_EQ(mRecorder.calls[0].what, kComponentOpenSelect);
-    EXPECT_EQ(mRecorder.calls[0].storage, nullptr);
-    EXPECT_EQ(mRecorder.opened, unit);
+    ASSERT_EQ(gCalls.size(), 1u);
+    EXPECT_EQ(gCalls[0].what, kComponentOpenSelect);
+    EXPECT_EQ(gCalls[0].storage, nullptr);
+    EXPECT_EQ(gCalls[0].words, Words{PackPointer(unit)});
     EXPECT_EQ(GetComponentInstanceStorage(unit), &gStorageObject);
     EXPECT_EQ(marvex::OpenInstanceCount(), mOpenBefore + 1);
-
-    EXPECT_EQ(AudioUnitInitialize(unit), 10);
-    EXPECT_EQ(Last().storage, &gStorageObject);
-    EXPECT_TRUE(Last().words.empty());
 
     ComponentDescription info{};
     EXPECT_EQ(GetComponentInfo(unit, &info, nullptr, nullptr, nullptr), noErr);
@@ -109,31 +87,35 @@ TEST_F(Registry, OpenPassesTheNewHandleAndStorageFollowsEveryCall) {
     EXPECT_EQ(UnregisterComponent(mComponent), paramErr);  // still open
 
     EXPECT_EQ(CloseComponent(unit), noErr);
-    EXPECT_EQ(Last().what, kComponentCloseSelect);
-    EXPECT_EQ(Last().storage, &gStorageObject);
-    EXPECT_EQ(Last().words, std::vector<ComponentParameterWord>{marvex::PackPointer(unit)});
-    EXPECT_EQ(CloseComponent(unit), badComponentInstance);  // the second close is refused
+    EXPECT_EQ(gCalls.back().what, kComponentCloseSelect);
+    EXPECT_EQ(gCalls.back().storage, &gStorageObject);
+    EXPECT_EQ(gCalls.back().words, Words{PackPointer(unit)});
+    EXPECT_EQ(CloseComponent(unit),
+              badComponentInstance);  // the second close is refused
 }
 
-TEST_F(Registry, FailedOpenLeavesNoInstance) {
-    mRecorder.openResult = memFullErr;
+TEST_F(Registry, FailedOpensAndBadHandlesLeaveNoInstance) {
+    gOpenResult = memFullErr;
     ComponentInstance unit = reinterpret_cast<ComponentInstance>(&gStorageObject);
     EXPECT_EQ(OpenAComponent(mComponent, &unit), memFullErr);
     EXPECT_EQ(unit, nullptr);
-    EXPECT_EQ(mRecorder.closes, 0);  // nothing to close: the unit never came to be
-    EXPECT_EQ(marvex::OpenInstanceCount(), mOpenBefore);
-
+    EXPECT_EQ(gCalls.size(), 1u) << "nothing to close: the unit never came to be";
     marvex::AudioUnitHandle handle;
     EXPECT_EQ(marvex::AudioUnitHandle::Open(mComponent, handle), memFullErr);
     EXPECT_FALSE(handle);
+
+    EXPECT_EQ(AudioUnitRender(nullptr, nullptr, nullptr, 0, 0, nullptr), badComponentInstance);
+    EXPECT_EQ(CloseComponent(nullptr), badComponentInstance);
+    EXPECT_EQ(OpenAComponent(nullptr, nullptr), paramErr);
+    EXPECT_EQ(OpenAComponent(reinterpret_cast<Component>(&gStorageObject), &unit),
+              badComponentInstance);
+    EXPECT_EQ(RegisterComponentEntry(&mDescription, nullptr, nullptr, 0), nullptr);
 }
 
 TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
     marvex::AudioUnitHandle unit;
     ASSERT_EQ(marvex::AudioUnitHandle::Open(mComponent, unit), noErr);
     AudioUnit u = unit.Get();
-    using marvex::PackPointer;
-    using W = std::vector<ComponentParameterWord>;
     UInt32 size = 0;
     Boolean writable = 0;
     Float32 value = 0;
@@ -144,13 +126,14 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
     AudioUnitPropertyListenerProc listener = Listener;
     AURenderCallback notify = Notify;
     int refCon = 0;
+    const ComponentParameterWord raw[] = {5, 6, 7};
 
-    struct Expect {
+    const struct {
         ComponentResult result;
         SInt16 what;
-        W words;
-    };
-    const Expect cases[] = {
+        Words words;
+    } cases[] = {
+        {AudioUnitInitialize(u), 1, {}},
         {AudioUnitUninitialize(u), 2, {}},
         {AudioUnitGetPropertyInfo(u, 8, 2, 1, &size, &writable),
          3,
@@ -165,61 +148,43 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
         {AudioUnitReset(u, 0, 0), 9, {0, 0}},
         {AudioUnitAddPropertyListener(u, 22, listener, &refCon),
          10,
-         {PackPointer(&refCon), marvex::PackProc(listener), 22}},
-        {AudioUnitRemovePropertyListener(u, 22, listener), 11, {marvex::PackProc(listener), 22}},
+         {PackPointer(&refCon), PackProc(listener), 22}},
+        {AudioUnitRemovePropertyListener(u, 22, listener), 11, {PackProc(listener), 22}},
         {AudioUnitRender(u, &flags, &ts, 0, 512, &list),
          14,
          {PackPointer(&list), 512, 0, PackPointer(&ts), PackPointer(&flags)}},
         {AudioUnitAddRenderNotify(u, notify, &refCon),
          15,
-         {PackPointer(&refCon), marvex::PackProc(notify)}},
-        {AudioUnitRemoveRenderNotify(u, notify, nullptr), 16, {0, marvex::PackProc(notify)}},
+         {PackPointer(&refCon), PackProc(notify)}},
+        {AudioUnitRemoveRenderNotify(u, notify, nullptr), 16, {0, PackProc(notify)}},
         {AudioUnitScheduleParameters(u, events, 2), 17, {2, PackPointer(events)}},
         {AudioUnitRemovePropertyListenerWithUserData(u, 22, listener, &refCon),
          18,
-         {PackPointer(&refCon), marvex::PackProc(listener), 22}},
+         {PackPointer(&refCon), PackProc(listener), 22}},
+        {CallComponentSelector(u, 8, raw, 3), 8, {7, 6, 5}},
     };
-    // Calls ran in order after the open and a first check that each produced a record.
-    ASSERT_EQ(mRecorder.calls.size(), 1 + std::size(cases));
+    // Calls ran in order after the open.
+    ASSERT_EQ(gCalls.size(), 1 + std::size(cases));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        const Call& c = mRecorder.calls[i + 1];
         SCOPED_TRACE(cases[i].what);
-        EXPECT_EQ(c.what, cases[i].what);
+        EXPECT_EQ(gCalls[i + 1].what, cases[i].what);
         EXPECT_EQ(cases[i].result, cases[i].what * 10);
-        EXPECT_EQ(c.words, cases[i].words);
-        EXPECT_EQ(c.storage, &gStorageObject);
+        EXPECT_EQ(gCalls[i + 1].words, cases[i].words);
+        EXPECT_EQ(gCalls[i + 1].storage, &gStorageObject);
     }
-    EXPECT_EQ(marvex::UnpackFloat32(mRecorder.calls[6].words[1]), 441.5f);
+    EXPECT_EQ(marvex::UnpackFloat32(gCalls[7].words[1]), 441.5f);
+    EXPECT_EQ(CallComponentSelector(u, 8, raw, kMaxComponentCallArguments + 1), paramErr);
 
     // Base selectors: a negative asked selector stays negative in its word.
     EXPECT_EQ(unit.CanDo(kComponentVersionSelect), 1);
     EXPECT_EQ(unit.CanDo(8), 0);
     EXPECT_EQ(unit.Version(), 0x00010500);
-    const ComponentParameterWord raw[] = {5, 6, 7};
-    EXPECT_EQ(CallComponentSelector(u, 8, raw, 3), 80);
-    EXPECT_EQ(Last().words, (W{7, 6, 5}));
-    EXPECT_EQ(CallComponentSelector(u, 8, raw, kMaxComponentCallArguments + 1), paramErr);
-}
-
-TEST_F(Registry, ClosedOrNullHandlesAreRefused) {
-    EXPECT_EQ(AudioUnitInitialize(nullptr), badComponentInstance);
-    EXPECT_EQ(AudioUnitRender(nullptr, nullptr, nullptr, 0, 0, nullptr), badComponentInstance);
-    EXPECT_EQ(GetComponentInstanceStorage(nullptr), nullptr);
-    EXPECT_EQ(CloseComponent(nullptr), badComponentInstance);
-    EXPECT_EQ(OpenAComponent(nullptr, nullptr), paramErr);
-    ComponentInstance out;
-    EXPECT_EQ(OpenAComponent(reinterpret_cast<Component>(&gStorageObject), &out),
-              badComponentInstance);
-    ComponentDescription d;
-    EXPECT_EQ(GetComponentInfo(nullptr, &d, nullptr, nullptr, nullptr), badComponentInstance);
-    EXPECT_EQ(RegisterComponentEntry(nullptr, RecordingEntry, nullptr, 0), nullptr);
-    EXPECT_EQ(RegisterComponentEntry(&d, nullptr, nullptr, 0), nullptr);
 }
 
 TEST_F(Registry, FindMatchesWithWildcards) {
     ComponentDescription other = mDescription;
     other.componentSubType = marvex::FourCC("othr");
-    Component second = RegisterComponentEntry(&other, QuietEntry, nullptr, 1);
+    Component second = RegisterComponentEntry(&other, RecordingEntry, nullptr, 1);
 
     ComponentDescription looking{marvex::FourCC("aufx"), 0, marvex::FourCC("Qlmr"), 0, 0};
     EXPECT_GE(CountComponents(&looking), 2);
@@ -229,8 +194,7 @@ TEST_F(Registry, FindMatchesWithWildcards) {
     EXPECT_STREQ(GetComponentName(mComponent), "Test: Recorder");
     EXPECT_STREQ(GetComponentName(second), "");
     EXPECT_EQ(GetComponentVersionNumber(mComponent), 7u);
-    looking.componentFlagsMask = 1;
-    looking.componentFlags = 1;
+    looking.componentFlagsMask = looking.componentFlags = 1;
     EXPECT_EQ(FindNextComponent(nullptr, &looking), nullptr);
     EXPECT_EQ(UnregisterComponent(second), noErr);
     EXPECT_EQ(UnregisterComponent(second), badComponentInstance);

@@ -2,13 +2,10 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <string>
 
 #include "format/CFArray.h"
-#include "format/CFBoolean.h"
-#include "format/CFData.h"
 #include "format/CFDictionary.h"
 #include "format/CFNumber.h"
 #include "format/CFString.h"
@@ -29,49 +26,30 @@ protected:
     std::string mDir = "/tmp/marvex-plist-XXXXXX";
 };
 
-void Set(CFMutableDictionaryRef d, const char* key, CFTypeRef value) {
-    CFStringRef k = CFStringCreateWithCString(nullptr, key, kCFStringEncodingUTF8);
-    CFDictionarySetValue(d, k, value);
-    CFRelease(k);
-    CFRelease(value);
-}
-
-CFMutableDictionaryRef Dict() {
-    return CFDictionaryCreateMutable(nullptr, 0, &kCFTypeDictionaryKeyCallBacks,
-                                     &kCFTypeDictionaryValueCallBacks);
-}
-
+// Written to a file and read back, saved state keeps every value and the kind of each number.
 TEST_F(PlistFile, ClassInfoShapedValuesRoundTripWithTheirKinds) {
-    CFMutableDictionaryRef root = Dict();
-    const SInt32 negative = -1;
-    const Float32 load = 0.1f;
-    const UInt8 blob[] = {0, 0, 0, 0, 0, 0, 0, 8, 0x40, 0x00, 0x00, 0x00, 0xFF};
-    Set(root, "part", CFNumberCreate(nullptr, kCFNumberSInt32Type, &negative));
-    Set(root, "cpu-load", CFNumberCreate(nullptr, kCFNumberFloatType, &load));
-    Set(root, "data", CFDataCreate(nullptr, blob, sizeof blob));
-    Set(root, "name", CFStringCreateWithCString(nullptr, "<&> \xC3\xA9", kCFStringEncodingUTF8));
-    CFMutableDictionaryRef names = Dict();
-    Set(names, "0", CFStringCreateWithCString(nullptr, "Left", kCFStringEncodingUTF8));
-    Set(root, "element-name", names);
-    CFMutableArrayRef list = CFArrayCreateMutable(nullptr, 0, &kCFTypeArrayCallBacks);
-    CFArrayAppendValue(list, kCFBooleanTrue);
-    Set(root, "flags", list);
-
-    const std::string path = Path("state.plist");
+    const std::string xml =
+        "<plist><dict><key>part</key><integer>-1</integer><key>cpu-load</key><real>0.1</real>"
+        "<key>data</key><data>AAAAAAAAAAhAAAAA/w==</data><key>name</key><string>&lt;&amp;&gt; "
+        "\xC3\xA9</string><key>element-name</key><dict><key>0</key><string>Left</string></dict>"
+        "<key>flags</key><array><true/><false/></array><key>empty</key><dict/></dict></plist>";
     std::string error;
-    ASSERT_TRUE(WritePropertyListFile(path.c_str(), root, &error)) << error;
+    CFPropertyListRef value = PropertyListFromBytes(xml.data(), xml.size(), &error);
+    ASSERT_NE(value, nullptr) << error;
+    const std::string path = Path("state.plist");
+    ASSERT_TRUE(WritePropertyListFile(path.c_str(), value, &error)) << error;
     CFPropertyListRef back = ReadPropertyListFile(path.c_str(), &error);
     ASSERT_NE(back, nullptr) << error;
-    EXPECT_TRUE(CFEqual(back, root));
-    auto number = [&](CFStringRef key) {
-        return static_cast<CFNumberRef>(CFDictionaryGetValue((CFDictionaryRef)back, key));
+    EXPECT_TRUE(CFEqual(back, value));
+    EXPECT_EQ(CFDictionaryGetCount(CFDictionaryRef(back)), 7);
+    const auto number = [&](const char* key) {
+        return CFNumberRef(CFDictionaryGetValue(CFDictionaryRef(back), ConstantString(key)));
     };
-    EXPECT_FALSE(CFNumberIsFloatType(number(CFSTR("part"))));
-    EXPECT_TRUE(CFNumberIsFloatType(number(CFSTR("cpu-load"))));
+    EXPECT_FALSE(CFNumberIsFloatType(number("part")));
+    EXPECT_TRUE(CFNumberIsFloatType(number("cpu-load")));
     std::string text((std::istreambuf_iterator<char>(std::ifstream(path).rdbuf())), {});
     EXPECT_EQ(text.find("DOCTYPE"), std::string::npos);
-    CFRelease(back);
-    CFRelease(root);
+    ReleaseAll({back, value});
 }
 
 TEST_F(PlistFile, MalformedAndHostileInputIsRefusedWithAMessage) {
@@ -81,31 +59,33 @@ TEST_F(PlistFile, MalformedAndHostileInputIsRefusedWithAMessage) {
         for (int i = 0; closed && i < depth; ++i) text += "</array>";
         return text + (closed ? "</plist>" : "");
     };
-    const std::string refused[] = {
-        "",
-        "not a property list at all",
-        "<plist><dict><key>a</key><integer>1</integer>",
-        "bplist00\x01\x02\x03",
-        "<plist><date>2026-01-01T00:00:00Z</date></plist>",
-        "<plist><string>\xC3(</string></plist>",
-        std::string("<plist><string>a\0b</string></plist>", 36),
-        nested(100000, false),
-        nested(kMaxPropertyListDepth + 1, true),
-        std::string(kMaxPropertyListFileBytes + 1, ' '),
-    };
-    for (const std::string& text : refused) {
-        std::string error;
-        EXPECT_EQ(PropertyListFromBytes(text.data(), text.size(), &error), nullptr)
-            << text.substr(0, 60);
-        EXPECT_FALSE(error.empty()) << text.substr(0, 60);
-    }
     std::string empties = "<plist><array>";
     for (int i = 0; i < 2 * kMaxPropertyListDepth; ++i) empties += "<dict/>";
-    for (const std::string& text :
-         {nested(kMaxPropertyListDepth, true), empties + "</array></plist>"}) {
-        CFPropertyListRef accepted = PropertyListFromBytes(text.data(), text.size(), nullptr);
-        EXPECT_NE(accepted, nullptr) << text.substr(0, 60);
-        CFRelease(accepted);
+    const struct {
+        std::string text;
+        bool accepted;
+    } rows[] = {
+        {"", false},
+        {"not a property list at all", false},
+        {"<plist><dict><key>a</key><integer>1</integer>", false},
+        {"bplist00\x01\x02\x03", false},
+        {"<plist><date>2026-01-01T00:00:00Z</date></plist>", false},
+        {"<plist><string>\xC3(</string></plist>", false},
+        {std::string("<plist><string>a\0b</string></plist>", 36), false},  // not cut short
+        {nested(100000, false), false},
+        {nested(kMaxPropertyListDepth + 1, true), false},
+        {nested(kMaxPropertyListDepth, true), true},
+        {empties + "</array></plist>", true},  // empty containers are not nesting
+        {std::string(kMaxPropertyListFileBytes + 1, ' '), false},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        CFPropertyListRef value = PropertyListFromBytes(row.text.data(), row.text.size(), &error);
+        EXPECT_EQ(value != nullptr, row.accepted) << row.text.substr(0, 60);
+        if (value != nullptr)
+            CFRelease(value);
+        else
+            EXPECT_FALSE(error.empty()) << row.text.substr(0, 60);
     }
 }
 
