@@ -1,8 +1,8 @@
-// The tuner rendering on one thread while control threads read its results, read and clear the
-// last render error, change a property with listeners attached and add and remove render
-// notifications, as a host with a meter and a view does. What the control threads do must not
-// change the analysis: the results equal, bit for bit, those of the same render without them.
-// ThreadSanitizer runs this suite in CI.
+// The tuner rendering on one thread while control threads read its results and write a parameter
+// it reads, read the last render error, change a property with listeners attached and add and
+// remove render notifications, as a host with a meter and a view does. What the control threads
+// do must not change the analysis: the results equal, bit for bit, those of the same render
+// without them. ThreadSanitizer runs this suite in CI.
 
 #include <gtest/gtest.h>
 
@@ -69,6 +69,7 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
     ASSERT_NE(fast.getParameter, nullptr);
     std::atomic<bool> done{false};
     std::atomic<int> heard{0}, notified{0};
+    bool notifying = false;  // whether the view's notification is registered
 
     std::thread render([&] {
         std::vector<std::vector<float>> out(2);
@@ -78,7 +79,9 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
         done.store(true);
     });
 
-    // A meter: every published value, as fast as it can, through the fast path.
+    // A meter: every published value, as fast as it can, through the fast path; it also writes the
+    // precision the render reads (the value it has, so the analysis stays the same).
+    const float precision = Parameter(busy.unit, kParam_Precision);
     std::thread meter([&] {
         while (!done.load()) {
             for (AudioUnitParameterID id = 0; id < kNumberOfParameters; ++id) {
@@ -86,11 +89,14 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
                 ASSERT_EQ(fast.getParameter(fast.storage, id, kAudioUnitScope_Global, 0, &v),
                           noErr);
             }
+            ASSERT_EQ(fast.setParameter(fast.storage, kParam_Precision, kAudioUnitScope_Global, 0,
+                                        precision, 0),
+                      noErr);
         }
     });
 
-    // A view: listens to a property it changes, adds and removes a render notification, reads
-    // the last render error.
+    // A view: listens to a property it changes, adds and removes a render notification, reads the
+    // last render error.
     std::thread view([&] {
         CFStringRef name = CFStringCreateWithCString(nullptr, "stage left", kCFStringEncodingUTF8);
         for (int round = 0; round == 0 || !done.load(); ++round) {
@@ -102,10 +108,10 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
             ASSERT_EQ(
                 busy.unit.RemovePropertyListener(kAudioUnitProperty_ContextName, &Heard, &heard),
                 noErr);
-            if (round & 1)
-                ASSERT_EQ(busy.unit.RemoveRenderNotify(&Notified, &notified), noErr);
-            else
-                ASSERT_EQ(busy.unit.AddRenderNotify(&Notified, &notified), noErr);
+            notifying = (round & 1) == 0;
+            ASSERT_EQ(notifying ? busy.unit.AddRenderNotify(&Notified, &notified)
+                                : busy.unit.RemoveRenderNotify(&Notified, &notified),
+                      noErr);
             OSStatus lastError = -1;
             ASSERT_EQ(busy.unit.GetProperty(kAudioUnitProperty_LastRenderError,
                                             kAudioUnitScope_Global, 0, lastError),
@@ -120,6 +126,13 @@ TEST(ConcurrencyTuner, ControlThreadsDoNotChangeWhatTheRenderThreadFinds) {
     view.join();
     EXPECT_EQ(busy.Results(), expected);
     EXPECT_GT(heard.load(), 0);
+
+    // Quiet now: one more render calls the notification exactly when it is left registered, before
+    // and after the render.
+    notified.store(0);
+    std::vector<std::vector<float>> out(2);
+    ASSERT_EQ(RenderInto(busy.unit, out, kFrames, kBlock), noErr);
+    EXPECT_EQ(notified.load(), notifying ? 2 : 0);
 }
 
 }  // namespace

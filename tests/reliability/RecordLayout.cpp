@@ -1,7 +1,7 @@
-// Pins every record that crosses the host boundary to its layout. On a 32-bit build each size
-// and offset is the number hosts of that target were built against; on a 64-bit build only the
-// fields that hold a pointer grow, so the same offsets hold with pointer-sized words. The build
-// is the check: this file holds no run-time tests.
+// Pins every record that crosses the host boundary to its layout. On a 32-bit build each size and
+// offset is the number hosts of that target were built against; on a 64-bit build only the fields
+// that hold a pointer grow, so the same offsets hold with pointer-sized words. The build is the
+// check: this file holds no run-time tests.
 
 #include <cstddef>
 #include <cstdint>
@@ -63,7 +63,7 @@ static_assert(offsetof(ComponentParameters, params) == (kIs32Bit ? 4 : 8));
 static_assert(sizeof(ComponentParameterWord) == kPtr);
 
 #if UINTPTR_MAX == 0xFFFFFFFF
-// The 32-bit target's numbers, spelled out.
+// The 32-bit target's numbers the pointer-sized rules above do not already pin.
 static_assert(sizeof(AudioUnitParameterInfo) == 84);
 static_assert(offsetof(AudioUnitParameterInfo, clumpID) == 56);
 static_assert(offsetof(AudioUnitParameterInfo, cfNameString) == 60);
@@ -71,15 +71,7 @@ static_assert(offsetof(AudioUnitParameterInfo, unit) == 64);
 static_assert(offsetof(AudioUnitParameterInfo, minValue) == 68);
 static_assert(offsetof(AudioUnitParameterInfo, defaultValue) == 76);
 static_assert(offsetof(AudioUnitParameterInfo, flags) == 80);
-static_assert(sizeof(AudioUnitConnection) == 12);
-static_assert(sizeof(AudioUnitViewInfo) == 8);
-static_assert(sizeof(HostCallbackInfo) == 16);
-static_assert(sizeof(AudioBuffer) == 12);
 static_assert(sizeof(AudioBufferList) == 16);
-static_assert(sizeof(AURenderCallbackStruct) == 8);
-static_assert(sizeof(AUPreset) == 8);
-static_assert(sizeof(AudioUnitExternalBuffer) == 8);
-static_assert(offsetof(ComponentParameters, params) == 4);
 #endif
 
 }  // namespace marvex::test
