@@ -4,6 +4,7 @@
 #include <functional>
 #include <mutex>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "core/ProcessorModeGuard.h"
@@ -53,7 +54,10 @@ OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTime
     return kAudioUnitErr_InvalidProperty;  // ignored by the render
 }
 
-void ErrorListener(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
+void ErrorListener(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope scope,
+                   AudioUnitElement element) {
+    EXPECT_EQ(std::make_pair(scope, element),
+              std::make_pair(AudioUnitScope(kAudioUnitScope_Global), 0u));
     ++static_cast<Observed*>(refCon)->errorNotices;
 }
 

@@ -14,7 +14,6 @@ namespace {
 struct KernelCall {
     const float* source;
     UInt32 frames;
-    UInt32 stride;
 };
 
 // Copies its channel, records every call and optionally reports sound.
@@ -24,7 +23,7 @@ public:
     void Reset() override { ++resets; }
     void Process(const float* source, float* destination, std::uint32_t frames,
                  std::uint32_t stride, bool& silence) override {
-        calls.push_back({source, frames, stride});
+        calls.push_back({source, frames});
         for (std::uint32_t i = 0; i < frames; ++i) destination[i * stride] = source[i * stride];
         if (makesSound) silence = false;
     }
