@@ -69,6 +69,30 @@ struct TunerFlags {
     }
 };
 
+// --temperament, --tonic and --scala: how `tune` and `live` name notes.
+void addIntonationOptions(CLI::App* command, IntonationOptions& options) {
+    auto* temperament =
+        command
+            ->add_option("--temperament", options.temperament,
+                         "Read notes in this temperament: equal (default), just, pythagorean, "
+                         "meantone or werckmeister3; names and cents are its nearest degree's")
+            ->check(CLI::IsMember(Temperament::names()));
+    command
+        ->add_option("--tonic", options.tonic,
+                     "Tonic of the temperament or scale, e.g. C, F#, Bb (default C); it sits "
+                     "where equal temperament puts it")
+        ->check(CLI::Validator(
+            [](std::string& text) {
+                return pitchClassOf(text) ? std::string() : "not a note name: " + text;
+            },
+            "NOTE"));
+    command
+        ->add_option("--scala", options.scalaFile,
+                     "Read notes in the scale of this Scala file (.scl); degrees are named "
+                     "d<degree>.<period> unless it has twelve to the octave")
+        ->excludes(temperament);
+}
+
 int reportFailure(const std::string& message, ExitCode code) {
     std::fprintf(stderr, "marvex: %s\n", message.c_str());
     return static_cast<int>(code);
@@ -130,26 +154,7 @@ int runCommandLine(int argc, char** argv) {
         ->add_option("--min-note", tune.segmentation.minNoteSeconds,
                      "Shortest stable note in seconds (default 0.15)")
         ->check(kFinite & CLI::Range(0.0, 60.0));
-    auto* temperamentOption =
-        tuneCommand
-            ->add_option("--temperament", tune.temperament,
-                         "Read notes in this temperament: equal (default), just, pythagorean, "
-                         "meantone or werckmeister3; names and cents are its nearest degree's")
-            ->check(CLI::IsMember(Temperament::names()));
-    tuneCommand
-        ->add_option("--tonic", tune.tonic,
-                     "Tonic of the temperament or scale, e.g. C, F#, Bb (default C); it sits "
-                     "where equal temperament puts it")
-        ->check(CLI::Validator(
-            [](std::string& text) {
-                return pitchClassOf(text) ? std::string() : "not a note name: " + text;
-            },
-            "NOTE"));
-    tuneCommand
-        ->add_option("--scala", tune.scalaFile,
-                     "Read notes in the scale of this Scala file (.scl); degrees are named "
-                     "d<degree>.<period> unless it has twelve to the octave")
-        ->excludes(temperamentOption);
+    addIntonationOptions(tuneCommand, tune.intonation);
     tuneCommand->add_option("--plot", tune.plotFile,
                             "Also draw cents off over time, one band per stable note, as a .png "
                             "or .svg picture");
@@ -233,6 +238,7 @@ int runCommandLine(int argc, char** argv) {
         "--no-connect", liveNoConnect, "Leave the inputs unconnected (connect them yourself)");
     connectOption->excludes(noConnectOption);
     liveFlags.add(liveCommand, liveTuner, false);
+    addIntonationOptions(liveCommand, live.intonation);
     liveCommand
         ->add_option("--silence", live.session.gate.conditioning.gate.openDbfs,
                      "Level gate: a tone must reach this RMS in dBFS to be heard (default -70); "

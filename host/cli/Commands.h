@@ -7,6 +7,7 @@
 #include "host/TuneSegmenter.h"
 #include "host/TunerSession.h"
 #include "host/cli/ExitCode.h"
+#include "host/cli/IntonationOptions.h"
 #include "host/live/LiveSession.h"
 
 namespace marvex {
@@ -40,10 +41,8 @@ struct TuneOptions {
     std::string format = "text";
     TunerOptions tuner;
     TuneSettings segmentation;
-    std::string temperament = "equal";
-    std::string tonic = "C";
-    std::string scalaFile;  // a scale to read notes in, instead of a temperament
-    std::string plotFile;   // a picture of intonation to draw (.png or .svg)
+    IntonationOptions intonation;
+    std::string plotFile;  // a picture of intonation to draw (.png or .svg)
 };
 
 struct ViewOptions {
@@ -68,6 +67,7 @@ struct PerformOptions {
 
 struct LiveOptions {
     LiveSettings session;
+    IntonationOptions intonation;
     std::string format;   // "text" or "jsonl"; empty: text on a terminal, else jsonl
     bool window = false;  // the needle in a window instead
 };

@@ -28,6 +28,7 @@ ExitCode exitCodeFor(LiveFailure failure) {
 int runLive(const GlobalOptions& global, const LiveOptions& options) {
     LiveSettings settings = options.session;
     settings.bundleDirectory = global.bundleDirectory;
+    settings.intonation = intonationOf(options.intonation);
     if (settings.connect.size() > settings.inputs)
         throw CommandError(ExitCode::Usage,
                            "--connect names " + std::to_string(settings.connect.size()) +

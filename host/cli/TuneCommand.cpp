@@ -11,20 +11,6 @@
 namespace marvex {
 namespace {
 
-// The scale the notes are read in; nothing for the tuner's own equal temperament.
-std::optional<Intonation> intonationOf(const TuneOptions& options) {
-    const auto tonic = pitchClassOf(options.tonic);
-    if (!tonic) throw CommandError(ExitCode::Usage, "unknown tonic '" + options.tonic + "'");
-    if (!options.scalaFile.empty())
-        return Intonation{
-            Temperament::fromScala(readScalaFile(options.scalaFile), options.scalaFile), *tonic};
-    const auto temperament = Temperament::named(options.temperament);
-    if (!temperament)
-        throw CommandError(ExitCode::Usage, "unknown temperament '" + options.temperament + "'");
-    if (options.temperament == "equal") return {};
-    return Intonation{*temperament, *tonic};
-}
-
 PlotFormat plotFormatOf(const std::string& path) {
     const auto dot = path.rfind('.');
     const std::string extension = dot == std::string::npos ? "" : path.substr(dot);
@@ -42,7 +28,7 @@ int runTune(const GlobalOptions& global, const TuneOptions& options) {
     const double sampleRateHz = reader.info().sampleRateHz;
     TunerSession session(options.tuner.settings(global), sampleRateHz, reader.info().channels);
     if (!options.plotFile.empty()) plotFormatOf(options.plotFile);  // refused before the work
-    const std::optional<Intonation> intonation = intonationOf(options);
+    const std::optional<Intonation> intonation = intonationOf(options.intonation);
     const Intonation* reading = intonation ? &*intonation : nullptr;
     OutputFile out(options.output);
     ProgressBar bar(reader, global.progress);

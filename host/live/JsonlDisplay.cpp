@@ -18,6 +18,10 @@ void JsonlDisplay::begin(const LiveSnapshot& snapshot) {
     line["inputs"] = snapshot.channels.size();
     line["pitch"] = snapshot.pitchHz;
     line["precision"] = snapshot.precision;
+    if (!snapshot.temperament.empty()) {
+        line["temperament"] = snapshot.temperament;
+        line["tonic"] = snapshot.tonic;
+    }
     write(line.dump());
 }
 
@@ -40,6 +44,11 @@ void JsonlDisplay::tell(const LiveNews& news) {
         line["note"] = segment.bin;
         line["frequency"] = segment.meanFrequencyHz;
         line["cents"] = segment.centsOff;
+        if (news.degree) {
+            line["degree_name"] = news.degree->name;
+            line["degree_frequency"] = news.degree->frequencyHz;
+            line["degree_cents"] = news.degree->centsOff;
+        }
     }
     write(line.dump());
 }

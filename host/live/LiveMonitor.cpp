@@ -1,5 +1,6 @@
 #include "host/live/LiveMonitor.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/NoteName.h"
@@ -7,8 +8,9 @@
 namespace marvex {
 
 LiveMonitor::LiveMonitor(std::uint32_t inputs, const TuneSettings& settings, float pitchHz,
-                         int precision)
+                         int precision, std::optional<Intonation> intonation)
     : mSettings(settings),
+      mIntonation(std::move(intonation)),
       mInputs(inputs),
       mViews(inputs),
       mPitchHz(pitchHz),
@@ -51,6 +53,15 @@ void LiveMonitor::take(const LiveReading& reading) {
                           std::isfinite(block.centralHz) && block.centralHz > 0.0f;
     view.centsOff = measured ? 1200.0f * std::log2(block.frequencyHz / block.centralHz) : NAN;
     if (!view.bin || !measured) view.bin.reset();
+    view.note = view.bin ? noteName(*view.bin) : std::string();
+    if (view.bin && mIntonation) {
+        const TemperedNote degree =
+            mIntonation->read(block.frequencyHz, *view.bin, block.centralHz);
+        view.note = degree.name;
+        view.centsOff = static_cast<float>(degree.centsOff);
+        // The band's edges stand a quarter-tone from its centre: the needle keeps that scale.
+        view.deviation = std::clamp(view.centsOff / 50.0f, -1.0f, 1.0f);
+    }
     if (reading.rendered) {
         mPitchHz = reading.value(kTunerPitch);
         mPrecision = static_cast<int>(reading.value(kTunerPrecision));
@@ -75,6 +86,9 @@ void LiveMonitor::collect(std::uint32_t channel) {
         LiveNews news;
         news.channel = channel;
         news.event = event;
+        if (mIntonation && event.segment.kind == TuneSegment::Kind::Note)
+            news.degree = mIntonation->read(event.segment.meanFrequencyHz, event.segment.bin,
+                                            event.segment.centralHz);
         news.startSeconds = input.offsetSeconds +
                             static_cast<double>(event.segment.startFrame) / input.sampleRateHz;
         news.endSeconds =

@@ -15,8 +15,10 @@ namespace marvex {
 // been quiet long enough that a fresh unit should take over, as `tune` restarts its unit.
 class LiveMonitor {
 public:
-    // `pitchHz` and `precision` stand until the first reading tells what the units use.
-    LiveMonitor(std::uint32_t inputs, const TuneSettings& settings, float pitchHz, int precision);
+    // `pitchHz` and `precision` stand until the first reading tells what the units use. Notes
+    // are named in `intonation` when there is one, else on the tuner's own grid.
+    LiveMonitor(std::uint32_t inputs, const TuneSettings& settings, float pitchHz, int precision,
+                std::optional<Intonation> intonation = {});
 
     void take(const LiveReading& reading);
     // Whatever is open ends (the run is over).
@@ -44,6 +46,7 @@ private:
     void collect(std::uint32_t channel);
 
     TuneSettings mSettings;
+    std::optional<Intonation> mIntonation;
     std::vector<Input> mInputs;
     std::vector<LiveChannelView> mViews;
     std::vector<LiveNews> mNews;

@@ -103,7 +103,7 @@ int runLiveSession(const LiveSettings& settings, const LiveDisplayFactory& makeD
 
     const StopSignals signals;
     LiveMonitor monitor(settings.inputs, settings.gate, setup.pitchHz,
-                        static_cast<int>(setup.precision));
+                        static_cast<int>(setup.precision), settings.intonation);
     auto snapshot = [&] {
         LiveSnapshot shot;
         shot.client = client.name();
@@ -111,6 +111,10 @@ int runLiveSession(const LiveSettings& settings, const LiveDisplayFactory& makeD
         shot.periodFrames = client.periodFrames();
         shot.pitchHz = monitor.pitchHz();
         shot.precision = monitor.precision();
+        if (settings.intonation) {
+            shot.temperament = settings.intonation->temperament.name();
+            shot.tonic = pitchClassName(settings.intonation->tonic);
+        }
         shot.channels = monitor.channels();
         return shot;
     };

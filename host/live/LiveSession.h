@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host/Temperament.h"
 #include "host/TuneSegmenter.h"
 #include "host/live/LiveDisplay.h"
 
@@ -23,6 +24,7 @@ struct LiveSettings {
     std::optional<float> precision;
     std::string stateFile;
     TuneSettings gate;  // the conditioning, the level gate and the stable-note rules
+    std::optional<Intonation> intonation;  // the scale notes are named in; none: the tuner's grid
     std::optional<double> durationSeconds;
 };
 

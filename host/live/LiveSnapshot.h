@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/LevelMeter.h"
+#include "host/Temperament.h"
 #include "host/TuneSegmenter.h"
 
 namespace marvex {
@@ -17,9 +18,10 @@ struct LiveChannelView {
     float levelDbfs = kLevelFloorDbfs;
     bool listening = true;    // the level gate is closed: nothing to tune
     std::optional<int> bin;   // the unit's note, while it has one
+    std::string note;         // its name, or the name of the scale's nearest degree
     float frequencyHz = NAN;  // the unit's reading
-    float centsOff = NAN;     // from the note's centre
-    float deviation = NAN;    // the unit's Deviation: where the needle stands
+    float centsOff = NAN;     // from the note's centre (the degree's, in a scale)
+    float deviation = NAN;    // where the needle stands: the unit's Deviation, or cents / 50
 };
 
 // What every display of `marvex live` is fed, about 25 times a second.
@@ -29,6 +31,8 @@ struct LiveSnapshot {
     std::uint32_t periodFrames = 0;
     float pitchHz = 440.0f;  // the reference in effect
     int precision = 2;
+    std::string temperament;  // empty: the tuner's equal temperament
+    std::string tonic;
     std::vector<LiveChannelView> channels;
 };
 
@@ -36,6 +40,7 @@ struct LiveSnapshot {
 struct LiveNews {
     std::uint32_t channel = 0;  // from 0
     TuneEvent event;
+    std::optional<TemperedNote> degree;  // a note's nearest degree of the scale notes are named in
     double startSeconds = 0.0;
     double endSeconds = 0.0;
 };

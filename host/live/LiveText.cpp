@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "host/NoteName.h"
 #include "host/TextNeedle.h"
 
 namespace marvex {
@@ -27,7 +26,7 @@ std::string channelLine(const LiveChannelView& view) {
         reading = "listening";
     } else if (view.bin) {
         cents = view.centsOff;
-        reading = format("%-4s %+6.1f cents %9.2f Hz", noteName(*view.bin).c_str(), cents,
+        reading = format("%-4s %+6.1f cents %9.2f Hz", view.note.c_str(), cents,
                          static_cast<double>(view.frequencyHz));
     } else {
         reading = "(no steady pitch)";
@@ -48,11 +47,14 @@ std::string levelBar(float levelDbfs, int cells) {
 
 std::vector<std::string> liveTextLines(const LiveSnapshot& snapshot) {
     std::vector<std::string> lines;
+    const std::string scale = snapshot.temperament.empty()
+                                  ? std::string()
+                                  : "   " + snapshot.temperament + " on " + snapshot.tonic;
     lines.push_back(
-        format("marvex live   reference A4 = %g Hz   precision %d   %g Hz, %u frames"
+        format("marvex live   reference A4 = %g Hz%s   precision %d   %g Hz, %u frames"
                "   client %s",
-               static_cast<double>(snapshot.pitchHz), snapshot.precision, snapshot.sampleRateHz,
-               snapshot.periodFrames, snapshot.client.c_str()));
+               static_cast<double>(snapshot.pitchHz), scale.c_str(), snapshot.precision,
+               snapshot.sampleRateHz, snapshot.periodFrames, snapshot.client.c_str()));
     for (const LiveChannelView& view : snapshot.channels) lines.push_back(channelLine(view));
     lines.push_back("+ / - reference pitch   p precision   q quit");
     return lines;

@@ -2,7 +2,6 @@
 
 #include <poll.h>
 
-#include "host/NoteName.h"
 #include "host/live/LiveSession.h"
 
 namespace marvex {
@@ -38,7 +37,7 @@ void WindowDisplay::show(const LiveSnapshot& snapshot) {
     PanelReading reading;
     reading.silent = shown->listening;
     if (shown->bin) {
-        reading.note = noteName(*shown->bin);
+        reading.note = shown->note;
         reading.centsOff = shown->centsOff;
         reading.frequencyHz = shown->frequencyHz;
     }
