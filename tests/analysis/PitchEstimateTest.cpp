@@ -94,5 +94,17 @@ TEST(PitchEstimate, TiedVotesGoToTheLowerBinAndOnlyItsLobesAreAveraged) {
     EXPECT_NEAR(broken.frequencyHz, 441.0f, 1e-3f);
 }
 
+// Bin 0 never wins by votes; a pitch found there has no note and no lower band edge, and the
+// band below its centre counts as 1 Hz wide.
+TEST(PitchEstimate, BinZeroFindsAPitchWithoutNoteOrLowerEdge) {
+    PitchAnalysis analysis(44100.0, 440.0f);
+    const PitchResult result = feed(analysis, sine(27.3, 44100.0, 88200));
+    EXPECT_FALSE(result.hasNote);
+    ASSERT_TRUE(result.hasPitch);
+    EXPECT_NEAR(result.frequencyHz, 27.3f, 0.02f);
+    EXPECT_NEAR(result.centralHz, 27.5f, 1e-4f);
+    EXPECT_NEAR(result.deviation, result.frequencyHz - result.centralHz, 1e-5f);
+}
+
 }  // namespace
 }  // namespace marvex::test
