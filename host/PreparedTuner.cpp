@@ -24,7 +24,9 @@ PreparedTuner::PreparedTuner(Component component, const TunerSetup& setup)
 }
 
 OSStatus PreparedTuner::setPrecision(float precision) noexcept {
-    return mUnit.writeParameter(kTunerPrecision, precision);
+    const OSStatus status = mUnit.writeParameter(kTunerPrecision, precision);
+    if (status == noErr) mSetup.precision = precision;  // what the unit runs with now
+    return status;
 }
 
 }  // namespace marvex
