@@ -90,8 +90,7 @@ TEST_F(Registry, OpenPassesTheNewHandleAndStorageFollowsEveryCall) {
     EXPECT_EQ(gCalls.back().what, kComponentCloseSelect);
     EXPECT_EQ(gCalls.back().storage, &gStorageObject);
     EXPECT_EQ(gCalls.back().words, Words{PackPointer(unit)});
-    EXPECT_EQ(CloseComponent(unit),
-              badComponentInstance);  // the second close is refused
+    EXPECT_EQ(CloseComponent(unit), badComponentInstance) << "the second close is refused";
 }
 
 TEST_F(Registry, FailedOpensAndBadHandlesLeaveNoInstance) {

@@ -52,16 +52,18 @@ TEST_F(Values, StringsRefuseInvalidTextAndCopiesNeverSplitACharacter) {
 TEST_F(Values, NumbersConvertReportingExactnessAndCompareAcrossKinds) {
     const SInt64 big = SInt64(1) << 40;
     const Float32 two5 = 2.5f, minusSeven = -7.0f;
-    const Float64 nan = std::nan(""), otherNan = -std::nan("1"), huge = 1e300;
+    const Float64 max32 = INT32_MAX, nan = std::nan(""), otherNan = -std::nan("1"), huge = 1e300;
     CFNumberRef wide = CFNumberCreate(nullptr, kCFNumberSInt64Type, &big);
     CFNumberRef f = CFNumberCreate(nullptr, kCFNumberFloatType, &two5);
     CFNumberRef h = CFNumberCreate(nullptr, kCFNumberFloat64Type, &huge);
     CFNumberRef n = CFNumberCreate(nullptr, kCFNumberFloat64Type, &nan);
     CFNumberRef n2 = CFNumberCreate(nullptr, kCFNumberFloat64Type, &otherNan);
     CFNumberRef seven = CFNumberCreate(nullptr, kCFNumberFloatType, &minusSeven);
+    CFNumberRef max = CFNumberCreate(nullptr, kCFNumberFloat64Type, &max32);
     SInt32 iv = 0;
     Float32 fv = 0;
     EXPECT_TRUE(CFNumberGetValue(seven, kCFNumberSInt32Type, &iv) && iv == -7);
+    EXPECT_TRUE(CFNumberGetValue(max, kCFNumberSInt32Type, &iv) && iv == INT32_MAX);
     EXPECT_FALSE(CFNumberGetValue(f, kCFNumberSInt32Type, &iv));
     EXPECT_EQ(iv, 2) << "truncated";
     EXPECT_FALSE(CFNumberGetValue(wide, kCFNumberSInt32Type, &iv));
@@ -73,7 +75,7 @@ TEST_F(Values, NumbersConvertReportingExactnessAndCompareAcrossKinds) {
     EXPECT_TRUE(CFEqual(i, seven) && CFHash(i) == CFHash(seven));
     EXPECT_FALSE(CFEqual(f, seven));
     EXPECT_TRUE(CFEqual(n, n2) && CFHash(n) == CFHash(n2)) << "a file round trip keeps NaN equal";
-    ReleaseAll({i, f, seven, wide, h, n, n2});
+    ReleaseAll({i, f, seven, max, wide, h, n, n2});
 }
 
 TEST_F(Values, DataAppendsInOrderUpToItsCapacity) {
