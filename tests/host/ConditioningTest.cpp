@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "host/TuneRunner.h"
-#include "tests/support/AllocationCounter.h"
 #include "tests/support/ToneSet.h"
 
 using namespace marvex;
@@ -28,15 +27,12 @@ ToneCase noiseAlone(double dbfs) {
     return {"", Wave::Nothing, -1, 0.0, 0.0, INFINITY, dbfs, 3};
 }
 
-std::vector<TuneSegment> notesOf(const ToneCase& sound) {
+std::vector<TuneSegment> tune(const ToneCase& sound, const TuneSettings& settings = {}) {
     MemoryAudioSource source("tone", kRateHz, test::renderTone(sound, kRateHz));
     TunerSettings tuner;
     tuner.bundleDirectory = MARVEX_BUNDLE;
     TunerSession session(tuner, kRateHz, 1);
-    std::vector<TuneSegment> notes;
-    for (const TuneSegment& segment : tuneSource(source, session, TuneSettings{}))
-        if (segment.kind == TuneSegment::Kind::Note) notes.push_back(segment);
-    return notes;
+    return tuneSource(source, session, settings);
 }
 
 }  // namespace
@@ -69,7 +65,9 @@ TEST(Conditioning, FindsTheNoteOrSilenceOfEachGeneratedSound) {
         {noiseAlone(-20.0), 0.0},
     };
     for (const Row& row : rows) {
-        const auto notes = notesOf(row.tone);
+        std::vector<TuneSegment> notes;
+        for (const TuneSegment& segment : tune(row.tone))
+            if (segment.kind == TuneSegment::Kind::Note) notes.push_back(segment);
         SCOPED_TRACE("bin " + std::to_string(row.tone.bin) + " at " +
                      std::to_string(row.tone.peakDbfs) + " dBFS, SNR " +
                      std::to_string(row.tone.snrDb));
@@ -86,28 +84,11 @@ TEST(Conditioning, FindsTheNoteOrSilenceOfEachGeneratedSound) {
 TEST(Conditioning, RawInputLeavesQuietHighTonesUnheard) {
     // What conditioning is for: at -60 dBFS the half-waves of a high tone are too small for the
     // tuner to keep; the gate still hears the tone, so it is a sound without a pitch.
-    MemoryAudioSource source("tone", kRateHz,
-                             test::renderTone(tone(Wave::Sine, 70, 0.0, -60.0), kRateHz));
-    TunerSettings tuner;
-    tuner.bundleDirectory = MARVEX_BUNDLE;
-    TunerSession session(tuner, kRateHz, 1);
-    TuneSettings settings;
-    settings.conditioning.enabled = false;
-    const auto segments = tuneSource(source, session, settings);
-    ASSERT_EQ(segments.size(), 3u);
-    EXPECT_EQ(segments[0].kind, TuneSegment::Kind::Silence);
-    EXPECT_EQ(segments[1].kind, TuneSegment::Kind::Unclear);
-    EXPECT_EQ(segments[2].kind, TuneSegment::Kind::Silence);
-}
-
-TEST(Conditioning, ConditionsWithoutAllocating) {
-    const auto samples = test::renderTone(tone(Wave::Sawtooth, 40, 0.0, -30.0, 6.0), kRateHz);
-    SignalConditioner conditioner(kRateHz, 2, 512);
-    test::CountAllocations allocations;
-    for (std::size_t at = 0; at + 512 <= samples.size(); at += 512) {
-        const float* input[2] = {samples.data() + at, samples.data() + at};
-        conditioner.process(input, 512);
-    }
-    EXPECT_EQ(allocations.count(), 0u);
-    EXPECT_TRUE(conditioner.gateOpen());
+    TuneSettings raw;
+    raw.conditioning.enabled = false;
+    std::vector<TuneSegment::Kind> kinds;
+    for (const TuneSegment& segment : tune(tone(Wave::Sine, 70, 0.0, -60.0), raw))
+        kinds.push_back(segment.kind);
+    using enum TuneSegment::Kind;
+    EXPECT_EQ(kinds, (std::vector{Silence, Unclear, Silence}));
 }

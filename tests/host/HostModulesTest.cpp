@@ -1,37 +1,18 @@
 // Tests of the host library's own pieces, without the plug-in: note names, tune segmentation and
 // atomic output.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 
 #include "host/NoteName.h"
 #include "host/OutputFile.h"
 #include "host/TuneSegmenter.h"
+#include "tests/host/TempDir.h"
 
-namespace fs = std::filesystem;
 using namespace marvex;
-
-namespace {
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "marvex-host-XXXXXX").string();
-        mPath = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(mPath); }
-    fs::path operator/(const std::string& name) const { return mPath / name; }
-    const fs::path& path() const { return mPath; }
-
-private:
-    fs::path mPath;
-};
-
-}  // namespace
+using marvex::test::TempDir;
 
 TEST(NoteName, NamesWholeBinsWithScientificOctaves) {
     // Octaves turn over at C, not at A; only whole bins of the grid are notes.
@@ -164,23 +145,15 @@ TEST(TuneSegmenter, TellsOfNotesAsTheyBecomeCertain) {
 
 TEST(OutputFile, AppearsOnlyWhenCommitted) {
     TempDir dir;
-    const fs::path target = dir / "out.txt";
-    {
-        std::ofstream(target) << "old";
-        OutputFile out(target.string());
-        std::fputs("new", out.stream());
-        // Not committed: as if the command failed half-way.
+    const std::string target = dir / "out.txt";
+    std::ofstream(target) << "old";
+    for (const bool committed : {false, true}) {
+        {
+            OutputFile out(target);
+            std::fputs("new", out.stream());
+            if (committed) out.commit();  // else as if the command failed half-way
+        }
+        EXPECT_EQ(test::slurp(target), committed ? "new" : "old");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1);
-    std::string content;
-    std::ifstream(target) >> content;
-    EXPECT_EQ(content, "old");
-    {
-        OutputFile out(target.string());
-        std::fputs("new", out.stream());
-        out.commit();
-    }
-    std::ifstream(target) >> content;
-    EXPECT_EQ(content, "new");
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator{}), 1);
 }

@@ -5,17 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <memory>
-
-#include <unistd.h>
 
 #include "host/HostError.h"
 #include "host/IntonationPlot.h"
+#include "tests/host/TempDir.h"
 
 using namespace marvex;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -31,18 +27,13 @@ public:
 const auto* const kFontCaches = ::testing::AddGlobalTestEnvironment(new FontCaches);
 
 // 0.5 s of silence, A4 10 cents sharp until 1.5 s, silence to 2 s; blocks of 441 frames.
-struct Performance {
+std::vector<TuneBlock> performance() {
     std::vector<TuneBlock> blocks;
-    std::vector<TuneSegment> segments;
-    Performance() {
-        const float sharpHz = static_cast<float>(440.0 * std::exp2(10.0 / 1200.0));
-        for (int i = 0; i < 200; ++i) {
-            const bool sounding = i >= 50 && i < 150;
-            blocks.push_back({i * 441, 441, sounding, sharpHz, 440.0f, 48.0f});
-        }
-        segments = segmentTune(blocks, TuneSettings{}, 44100.0);
-    }
-};
+    const float sharpHz = static_cast<float>(440.0 * std::exp2(10.0 / 1200.0));
+    for (int i = 0; i < 200; ++i)
+        blocks.push_back({i * 441, 441, i >= 50 && i < 150, sharpHz, 440.0f, 48.0f});
+    return blocks;
+}
 
 std::uint32_t pixel(cairo_surface_t* image, double x, double y) {
     const unsigned char* row = cairo_image_surface_get_data(image) +
@@ -53,38 +44,33 @@ std::uint32_t pixel(cairo_surface_t* image, double x, double y) {
 }  // namespace
 
 TEST(IntonationPlot, DrawsABandWithTheReadingWhereTheNoteSounds) {
-    const fs::path dir = fs::temp_directory_path() / ("marvex-plot-" + std::to_string(getpid()));
-    fs::create_directories(dir);
-    const Performance performance;
-    ASSERT_EQ(performance.segments.size(), 3u);
-    const std::string png = (dir / "plot.png").string();
-    writeIntonationPlot(png, PlotFormat::Png, performance.blocks, performance.segments, 44100.0);
-
+    const test::TempDir dir;
+    const std::vector<TuneBlock> blocks = performance();
+    const auto segments = segmentTune(blocks, TuneSettings{}, 44100.0);
+    ASSERT_EQ(segments.size(), 3u);
+    const auto draw = [&](const std::string& path, PlotFormat format) {
+        writeIntonationPlot(path, format, blocks, segments, 44100.0);
+    };
+    draw(dir / "plot.png", PlotFormat::Png);
     std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> image(
-        cairo_image_surface_create_from_png(png.c_str()), cairo_surface_destroy);
+        cairo_image_surface_create_from_png((dir / "plot.png").c_str()), cairo_surface_destroy);
     ASSERT_EQ(cairo_surface_status(image.get()), CAIRO_STATUS_SUCCESS);
     EXPECT_EQ(cairo_image_surface_get_width(image.get()), kPlotWidth);
     EXPECT_EQ(cairo_image_surface_get_height(image.get()), kPlotHeight);
     // Time 0 to 2 s spans x 56 to 1184; cents +50 to -50 span y 40 to 366.
-    const auto x = [](double seconds) { return 56.0 + seconds / 2.0 * 1128.0; };
-    const auto y = [](double cents) { return 40.0 + (50.0 - cents) / 100.0 * 326.0; };
+    const auto at = [&](double seconds, double cents) {
+        return pixel(image.get(), 56.0 + seconds / 2.0 * 1128.0,
+                     40.0 + (50.0 - cents) / 100.0 * 326.0);
+    };
     const std::uint32_t white = 0xFFFFFF;
-    EXPECT_EQ(pixel(image.get(), x(0.25), y(30.0)), white);  // silence: blank
-    EXPECT_EQ(pixel(image.get(), x(1.75), y(-30.0)), white);
-    EXPECT_NE(pixel(image.get(), x(1.0), y(30.0)), white);  // the note's band
+    EXPECT_EQ(at(0.25, 30.0), white);  // silence: blank
+    EXPECT_EQ(at(1.75, -30.0), white);
+    EXPECT_NE(at(1.0, 30.0), white);  // the note's band
     // The reading: the line's blue at +10 cents, not at +20 or 0.
-    const std::uint32_t line = pixel(image.get(), x(1.0), y(10.0));
-    EXPECT_LT(line & 0xFF0000, 0x400000u) << std::hex << line;
-    EXPECT_NE(pixel(image.get(), x(1.0), y(20.0)), line);
+    EXPECT_LT(at(1.0, 10.0) & 0xFF0000, 0x400000u) << std::hex << at(1.0, 10.0);
+    EXPECT_NE(at(1.0, 20.0), at(1.0, 10.0));
 
-    const std::string svg = (dir / "plot.svg").string();
-    writeIntonationPlot(svg, PlotFormat::Svg, performance.blocks, performance.segments, 44100.0);
-    std::ifstream in(svg);
-    std::string head;
-    std::getline(in, head);
-    EXPECT_NE(head.find("<?xml"), std::string::npos);
-    EXPECT_THROW(writeIntonationPlot((dir / "missing" / "p.png").string(), PlotFormat::Png,
-                                     performance.blocks, performance.segments, 44100.0),
-                 HostError);
-    fs::remove_all(dir);
+    draw(dir / "plot.svg", PlotFormat::Svg);
+    EXPECT_TRUE(test::slurp(dir / "plot.svg").starts_with("<?xml"));
+    EXPECT_THROW(draw(dir / "missing/p.png", PlotFormat::Png), HostError);
 }

@@ -8,7 +8,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <numbers>
@@ -18,31 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/host/TempDir.h"
+
 namespace marvex::test {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "marvex-cli-XXXXXX").string();
-        mPath = ::mkdtemp(pattern.data());
-    }
-    ~TempDir() { fs::remove_all(mPath); }
-    std::string operator/(const std::string& name) const { return (mPath / name).string(); }
-    const fs::path& path() const { return mPath; }
-
-private:
-    fs::path mPath;
-};
-
-inline std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 struct CommandRun {
     int status = -1;
@@ -109,19 +89,6 @@ inline void writeAudio(const std::string& path, double rateHz, const Channels& c
         for (const auto& channel : channels) interleaved.push_back(channel[i]);
     sf_writef_float(file, interleaved.data(), static_cast<sf_count_t>(channels[0].size()));
     sf_close(file);
-}
-
-inline Channels readAudio(const std::string& path, double& rateHz) {
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    rateHz = info.samplerate;
-    std::vector<float> interleaved(static_cast<std::size_t>(info.frames * info.channels));
-    sf_readf_float(file, interleaved.data(), info.frames);
-    sf_close(file);
-    Channels channels(static_cast<std::size_t>(info.channels));
-    for (std::size_t i = 0; i < interleaved.size(); ++i)
-        channels[i % channels.size()].push_back(interleaved[i]);
-    return channels;
 }
 
 }  // namespace marvex::test

@@ -10,12 +10,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <numbers>
 #include <optional>
 #include <string>
@@ -26,24 +28,17 @@ namespace marvex::test {
 
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] inline void execute(const std::vector<std::string>& args) {
+// Returns `pid` in the parent; in the child of a fork (pid 0) redirects standard input, output and
+// error to those of `fds` that are open, and runs `args`.
+inline pid_t runInChild(pid_t pid, const std::vector<std::string>& args, std::array<int, 3> fds) {
+    if (pid != 0) return pid;
+    for (int i = 0; i < 3; ++i)
+        if (fds[i] >= 0) ::dup2(fds[i], i);
     std::vector<char*> argv;
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
     ::execvp(argv[0], argv.data());
     ::_exit(127);
-}
-
-// Runs `args` with the given standard input, output and error.
-inline pid_t spawn(const std::vector<std::string>& args, int in, int out, int err) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(in, STDIN_FILENO);
-        ::dup2(out, STDOUT_FILENO);
-        ::dup2(err, STDERR_FILENO);
-        execute(args);
-    }
-    return pid;
 }
 
 // Waits up to `timeout` for the child; its exit status, 128 + signal if a signal ended it, or
@@ -59,8 +54,6 @@ inline std::optional<int> waitExit(pid_t pid, std::chrono::milliseconds timeout)
     return std::nullopt;
 }
 
-inline void quietJack(const char*) {}
-
 // `jackd --no-realtime -d dummy` under a name of its own, made the default server of this process
 // and its children (JACK_DEFAULT_SERVER) while it runs.
 class JackServer {
@@ -68,27 +61,26 @@ public:
     JackServer() {
         static int counter = 0;
         mName = "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int null = ::open("/dev/null", O_RDWR);
         mLog = std::filesystem::temp_directory_path() / (mName + ".log");
+        const int null = ::open("/dev/null", O_RDWR);
         const int log = ::open(mLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // A generous client timeout: a loaded machine must not get a slow client thrown out.
-        mPid = spawn({"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy", "-r",
-                      "48000", "-p", "256"},
-                     null, log, log);
+        mPid = runInChild(::fork(),
+                          {"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy",
+                           "-r", "48000", "-p", "256"},
+                          {null, log, log});
         ::close(null);
         ::close(log);
         ::setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
-        jack_set_error_function(quietJack);
-        jack_set_info_function(quietJack);
-        const auto end = Clock::now() + std::chrono::seconds(10);
-        while (!mReady && Clock::now() < end) {
+        jack_set_error_function([](const char*) {});
+        jack_set_info_function([](const char*) {});
+        for (const auto end = Clock::now() + std::chrono::seconds(10);
+             !mReady && Clock::now() < end;) {
             jack_status_t status{};
-            if (jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status)) {
-                jack_client_close(probe);
-                mReady = true;
-            } else {
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            }
+            jack_client_t* probe = jack_client_open("probe", JackNoStartServer, &status);
+            mReady = probe != nullptr;
+            if (mReady) jack_client_close(probe);
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
     ~JackServer() {
@@ -103,7 +95,7 @@ public:
         std::ifstream in(mLog);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    // Stops the server; SIGKILL leaves its semaphores behind, which are removed here.
+    // Stops the server; SIGKILL, the last resort, leaves its semaphores behind: removed here.
     void stop(int signal) {
         if (mPid <= 0) return;
         ::kill(mPid, signal);
@@ -125,25 +117,30 @@ private:
     bool mReady = false;
 };
 
-// A JACK client with outputs out_1..out_N playing sine tones on cue, silent before and after.
+// One output's samples at the servers' 48 kHz: a sine of each frequency for its seconds.
+inline std::vector<float> melody(std::initializer_list<std::pair<double, double>> notes) {
+    std::vector<float> samples;
+    double phase = 0.0;
+    for (const auto& [hz, seconds] : notes) {
+        for (int i = 0; i < static_cast<int>(seconds * 48000.0); ++i) {
+            samples.push_back(static_cast<float>(0.5 * std::sin(phase)));
+            phase += 2 * std::numbers::pi * hz / 48000.0;
+        }
+    }
+    return samples;
+}
+
+// A JACK client with outputs out_1..out_N playing given samples on cue, silent before and after.
 class TonePlayer {
 public:
-    // One frequency per output (0 for silence) held for `seconds`.
-    struct Step {
-        std::vector<double> frequencyHz;
-        double seconds;
-    };
-
     explicit TonePlayer(std::uint32_t outputs) {
         jack_status_t status{};
         mClient = jack_client_open("tones", JackNoStartServer, &status);
         if (mClient == nullptr) return;
         mName = jack_get_client_name(mClient);
-        mRate = jack_get_sample_rate(mClient);
         for (std::uint32_t i = 0; i < outputs; ++i)
             mPorts.push_back(jack_port_register(mClient, ("out_" + std::to_string(i + 1)).c_str(),
                                                 JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
-        mPhase.assign(outputs, 0.0);
         jack_set_process_callback(mClient, &TonePlayer::process, this);
         jack_activate(mClient);
     }
@@ -154,9 +151,9 @@ public:
     std::string port(std::uint32_t output) const {
         return mName + ":out_" + std::to_string(output + 1);
     }
-    // Starts the steps from the next period.
-    void play(std::vector<Step> steps) {
-        mSteps = std::move(steps);
+    // Starts playing, one melody per output, from the next period.
+    void play(std::vector<std::vector<float>> melodies) {
+        mMelodies = std::move(melodies);
         mPlaying.store(true, std::memory_order_release);
     }
 
@@ -167,33 +164,21 @@ private:
         for (std::size_t c = 0; c < player->mPorts.size(); ++c) {
             auto* out = static_cast<float*>(jack_port_get_buffer(player->mPorts[c], frames));
             for (jack_nframes_t i = 0; i < frames; ++i) {
-                const double hz = playing ? player->frequencyAt(player->mFrame + i, c) : 0.0;
-                out[i] = static_cast<float>(0.5 * std::sin(player->mPhase[c]));
-                player->mPhase[c] =
-                    hz > 0.0 ? player->mPhase[c] + 2 * std::numbers::pi * hz / player->mRate : 0.0;
-                if (hz == 0.0) out[i] = 0.0f;
+                const std::size_t at = player->mFrame + i;
+                out[i] =
+                    playing && at < player->mMelodies[c].size() ? player->mMelodies[c][at] : 0.0f;
             }
         }
         if (playing) player->mFrame += frames;
         return 0;
     }
-    double frequencyAt(std::uint64_t frame, std::size_t channel) const {
-        double seconds = static_cast<double>(frame) / mRate;
-        for (const Step& step : mSteps) {
-            if (seconds < step.seconds) return step.frequencyHz[channel];
-            seconds -= step.seconds;
-        }
-        return 0.0;
-    }
 
     jack_client_t* mClient = nullptr;
     std::string mName;
-    double mRate = 48000.0;
     std::vector<jack_port_t*> mPorts;
-    std::vector<double> mPhase;
-    std::vector<Step> mSteps;
+    std::vector<std::vector<float>> mMelodies;
     std::atomic<bool> mPlaying{false};
-    std::uint64_t mFrame = 0;
+    std::size_t mFrame = 0;
 };
 
 // The built `marvex live` with `args`, its standard output read line by line (through a pipe,
@@ -203,26 +188,21 @@ public:
     LiveRun(const std::vector<std::string>& args, bool terminal = false) {
         std::vector<std::string> argv{MARVEX_EXE, "--bundle", MARVEX_BUNDLE, "live"};
         argv.insert(argv.end(), args.begin(), args.end());
-        int errPipe[2];
-        ::pipe(errPipe);
+        int err[2], out[2] = {-1, -1};
+        ::pipe(err);
         if (terminal) {
-            mPid = ::forkpty(&mOut, nullptr, nullptr, nullptr);
-            if (mPid == 0) {
-                ::dup2(errPipe[1], STDERR_FILENO);
-                execute(argv);
-            }
+            mPid = runInChild(::forkpty(&mOut, nullptr, nullptr, nullptr), argv, {-1, -1, err[1]});
             mTerminal = ::open(::ptsname(mOut), O_RDWR | O_NOCTTY);
         } else {
-            int outPipe[2];
-            ::pipe(outPipe);
+            ::pipe(out);
             const int null = ::open("/dev/null", O_RDONLY);
-            mPid = spawn(argv, null, outPipe[1], errPipe[1]);
+            mPid = runInChild(::fork(), argv, {null, out[1], err[1]});
             ::close(null);
-            ::close(outPipe[1]);
-            mOut = outPipe[0];
+            ::close(out[1]);
+            mOut = out[0];
         }
-        ::close(errPipe[1]);
-        mErr = errPipe[0];
+        ::close(err[1]);
+        mErr = err[0];
     }
     ~LiveRun() {
         if (!mStatus) {
@@ -283,9 +263,7 @@ public:
 
 private:
     pid_t mPid = -1;
-    int mOut = -1;
-    int mErr = -1;
-    int mTerminal = -1;
+    int mOut = -1, mErr = -1, mTerminal = -1;
     std::string mText;
     std::optional<int> mStatus;
 };

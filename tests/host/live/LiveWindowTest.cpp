@@ -57,7 +57,7 @@ TEST(LiveWindow, OpensDrawsTheNoteAndClosesOnTheCloseBox) {
     ASSERT_TRUE(jack.ready()) << "jackd did not start";
     TonePlayer player(1);
     ASSERT_TRUE(player.ready());
-    player.play({{{440.0}, 30.0}});
+    player.play({melody({{440.0, 30.0}})});
     // Under LeakSanitizer, the font caches the window's text fills are the libraries' own.
     const char* lsan = std::getenv("LSAN_OPTIONS");
     ::setenv("LSAN_OPTIONS",
@@ -70,8 +70,8 @@ TEST(LiveWindow, OpensDrawsTheNoteAndClosesOnTheCloseBox) {
     const Window window = findWindow(display, "Marvex", 10s);
     ASSERT_NE(window, 0u) << live.errors();
     // Quiet, the window is dimmed: nothing white. With the tone, the needle and "A4" are.
-    const auto end = Clock::now() + 10s;
-    while (whiteShare(display, window) < 0.002 && Clock::now() < end)
+    for (const auto end = Clock::now() + 10s;
+         whiteShare(display, window) < 0.002 && Clock::now() < end;)
         std::this_thread::sleep_for(50ms);
     EXPECT_GE(whiteShare(display, window), 0.002);
 
