@@ -2,6 +2,7 @@
 // right note within the cents stated beside each row, or silence; a decaying string as one note.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "host/TuneRunner.h"
@@ -91,4 +92,20 @@ TEST(Conditioning, RawInputLeavesQuietHighTonesUnheard) {
         kinds.push_back(segment.kind);
     using enum TuneSegment::Kind;
     EXPECT_EQ(kinds, (std::vector{Silence, Unclear, Silence}));
+}
+
+// A NaN or an infinity from a broken input must not poison the filters for the rest of the note.
+TEST(Conditioning, KeepsNonFiniteSamplesFromTheTuner) {
+    auto samples = test::renderTone(tone(Wave::Sine, 48, 0.0), kRateHz);
+    samples[20000] = NAN;
+    samples[20001] = INFINITY;
+    SignalConditioner conditioner(kRateHz, 1, 512);
+    std::size_t nonFinite = 0;
+    for (std::size_t at = 0; at < 60000; at += 512) {  // to 1.4 s, the tone still sounding
+        const float* input[] = {samples.data() + at};
+        const float* heard = conditioner.process(input, 512)[0];
+        nonFinite += std::count_if(heard, heard + 512, [](float x) { return !std::isfinite(x); });
+    }
+    EXPECT_TRUE(conditioner.gateOpen());
+    EXPECT_EQ(nonFinite, 0u);
 }

@@ -3,7 +3,6 @@
 
 #include <sndfile.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -32,21 +31,11 @@ struct CommandRun {
 
 // Runs the built program with `args` (shell words), standard input from `input`.
 inline CommandRun runMarvex(const std::string& args, const std::string& input = "/dev/null") {
-    static int counter = 0;  // one counter per test program is enough
-    const std::string base =
-        (fs::temp_directory_path() /
-         ("marvex-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++)))
-            .string();
+    static const TempDir dir;  // for what the program writes to its standard output and error
     const std::string command = std::string("'") + MARVEX_EXE + "' " + args + " <'" + input +
-                                "' >'" + base + ".out' 2>'" + base + ".err'";
+                                "' >'" + dir / "out" + "' 2>'" + dir / "err" + "'";
     const int raw = std::system(command.c_str());
-    CommandRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.out = slurp(base + ".out");
-    run.err = slurp(base + ".err");
-    fs::remove(base + ".out");
-    fs::remove(base + ".err");
-    return run;
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(dir / "out"), slurp(dir / "err")};
 }
 
 inline std::vector<json> jsonLines(const std::string& text) {

@@ -16,13 +16,14 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "tests/host/TempDir.h"
 
 namespace marvex::test {
 
@@ -61,9 +62,8 @@ public:
     JackServer() {
         static int counter = 0;
         mName = "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        mLog = std::filesystem::temp_directory_path() / (mName + ".log");
         const int null = ::open("/dev/null", O_RDWR);
-        const int log = ::open(mLog.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int log = ::open((mDir / "jackd.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // A generous client timeout: a loaded machine must not get a slow client thrown out.
         mPid = runInChild(::fork(),
                           {"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy",
@@ -83,18 +83,11 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    ~JackServer() {
-        stop(SIGTERM);
-        std::error_code error;
-        std::filesystem::remove(mLog, error);
-    }
+    ~JackServer() { stop(SIGTERM); }
 
     bool ready() const { return mReady; }
     // What jackd said, for a failure message.
-    std::string log() const {
-        std::ifstream in(mLog);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
+    std::string log() const { return slurp(mDir / "jackd.log"); }
     // Stops the server; SIGKILL, the last resort, leaves its semaphores behind: removed here.
     void stop(int signal) {
         if (mPid <= 0) return;
@@ -111,8 +104,8 @@ public:
     }
 
 private:
+    TempDir mDir;
     std::string mName;
-    std::filesystem::path mLog;
     pid_t mPid = -1;
     bool mReady = false;
 };
