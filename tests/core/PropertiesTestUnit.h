@@ -4,8 +4,6 @@
 // component registry (so the saved state finds a real instance description), a listener log,
 // and a thrown status seen as a result.
 
-#include <map>
-#include <type_traits>
 #include <vector>
 
 #include "core/ComponentEntryPoint.h"
@@ -16,16 +14,11 @@ namespace marvex::test {
 
 constexpr OSType kTestSubtype = FourCC("ptst"), kTestManufacturer = FourCC("Mrvx");
 
-// noErr for a call that returns nothing and throws nothing.
+// The status a call returns or throws.
 template <typename F>
 OSStatus StatusOf(F&& call) {
     try {
-        if constexpr (std::is_void_v<decltype(call())>) {
-            call();
-            return noErr;
-        } else {
-            return static_cast<OSStatus>(call());
-        }
+        return static_cast<OSStatus>(call());
     } catch (OSStatus thrown) {
         return thrown;
     }
@@ -41,10 +34,10 @@ ComponentResult TestUnitEntry(ComponentParameters* params, void* storage) {
 template <typename U>
 class OpenTestUnit {
 public:
-    explicit OpenTestUnit(OSType type = kAudioUnitType_Effect) {
-        static std::map<OSType, Component> registered;  // one per unit class and type
-        Component& component = registered[type];
-        const ComponentDescription desc{type, kTestSubtype, kTestManufacturer, 0, 0};
+    OpenTestUnit() {
+        static Component component = nullptr;  // one per unit class
+        const ComponentDescription desc{kAudioUnitType_Effect, kTestSubtype, kTestManufacturer, 0,
+                                        0};
         if (component == nullptr)
             component = RegisterComponentEntry(&desc, &TestUnitEntry<U>, "", 1);
         OpenAComponent(component, &mInstance);

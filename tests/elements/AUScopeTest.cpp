@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "format/CFNumber.h"
 #include "tests/elements/TestUnit.h"
 
@@ -28,13 +26,6 @@ CFDictionaryRef Dict(std::initializer_list<std::pair<CFTypeRef, CFTypeRef>> pair
     return dict;
 }
 
-std::string NameOf(const AUScope& scope, AudioUnitElement element) {
-    char text[64] = "";
-    CFStringGetCString(scope.GetElement(element)->GetName(), text, sizeof text,
-                       kCFStringEncodingUTF8);
-    return text;
-}
-
 // Every test ends with no property-list value left alive.
 class ScopeTest : public ::testing::Test {
 protected:
@@ -47,29 +38,12 @@ protected:
     AUScope scope;
 };
 
-TEST_F(ScopeTest, CountChangesKeepTheElementsBelowIt) {
-    scope.Initialize(&unit, kAudioUnitScope_Input, 1);
-    AUElement* first = scope.GetElement(0);
-    scope.SetNumberOfElements(3);
-    EXPECT_EQ(scope.GetElement(0), first);
-    EXPECT_NE(dynamic_cast<AUInputElement*>(scope.GetIOElement(2)), nullptr);  // from the creator
-    scope.SetNumberOfElements(0);
-    EXPECT_EQ(ThrownStatus([&] { scope.SafeGetElement(0); }), kAudioUnitErr_InvalidElement);
-}
-
 TEST_F(ScopeTest, HostileNameKeysAreSkippedWithoutTouchingTheCount) {
     scope.Initialize(&unit, kAudioUnitScope_Output, 2);
     SInt32 seven = 7;
     CFDictionaryRef hostile = Dict({
         {Str("4294967295"), Str("wrap")},  // largest + 1 would wrap to 0
         {Str("4096"), Str("limit")},
-        {Str("-1"), Str("sign")},
-        {Str("+1"), Str("plus")},
-        {Str(" 1"), Str("space")},
-        {Str("0x1"), Str("hex")},
-        {Str(""), Str("empty")},
-        {Str("\xD9\xA3"), Str("non-ASCII digit")},
-        {Str("00000000000000000000000000000000001"), Str("longer than a key buffer")},
         {CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &seven), Str("number key")},
         {Str("1"), CFNumberCreate(kCFAllocatorDefault, kCFNumberSInt32Type, &seven)},
     });
@@ -81,17 +55,8 @@ TEST_F(ScopeTest, HostileNameKeysAreSkippedWithoutTouchingTheCount) {
     CFDictionaryRef edge = Dict({{Str("4095"), Str("last")}, {Str("001"), Str("one")}});
     EXPECT_TRUE(scope.RestoreElementNames(edge));
     EXPECT_EQ(scope.GetNumberOfElements(), AUScope::kMaxRestoredElements);
-    EXPECT_EQ(NameOf(scope, 1), "one");
+    EXPECT_TRUE(CFEqual(scope.GetElement(1)->GetName(), CFSTR("one")));
     CFRelease(edge);
-
-    AUScope global;  // holds element 0 and nothing else
-    global.Initialize(&unit, kAudioUnitScope_Global, 1);
-    CFDictionaryRef globalNames = Dict({{Str("0"), Str("G")}, {Str("1"), Str("extra")}});
-    EXPECT_FALSE(global.RestoreElementNames(globalNames));
-    EXPECT_EQ(global.GetNumberOfElements(), 1u);
-    EXPECT_EQ(NameOf(global, 0), "G");
-    global.SetNumberOfElements(0);
-    CFRelease(globalNames);
 }
 
 }  // namespace
