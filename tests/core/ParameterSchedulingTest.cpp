@@ -79,15 +79,15 @@ TEST(ParameterScheduling, EachEventReachesItsElementOnlyInTheSlicesWhereItHolds)
     SliceRecorder ramp({Ramp(100, 200)});  // set up for slice 2 only, not given again in slice 3
     ASSERT_EQ(ramp.slices.size(), 3u);
     EXPECT_FALSE(ramp.slices[0].gain);
-    EXPECT_EQ(ramp.slices[1].gain->GetBufferOffset(), 0);
-    EXPECT_EQ(ramp.slices[1].gain->GetSliceDurationFrames(), 200u);
-    EXPECT_EQ(ramp.slices[2].gain->GetSliceDurationFrames(), 200u);
+    EXPECT_EQ(ramp.slices[1].gain.value().GetBufferOffset(), 0);
+    EXPECT_EQ(ramp.slices[1].gain.value().GetSliceDurationFrames(), 200u);
+    EXPECT_EQ(ramp.slices[2].gain.value().GetSliceDurationFrames(), 200u);
 
     // Immediates at 0 and 200 hold from their slice's first frame on, in sorted order.
     SliceRecorder two({Immediate(200, 2.0f), Immediate(0, 1.0f), Immediate(512, 9.0f)});
     ASSERT_EQ(two.slices.size(), 2u);
-    EXPECT_EQ(two.slices[0].gain->GetValue(), 1.0f);
-    EXPECT_EQ(two.slices[1].gain->GetValue(), 2.0f) << "an event at the end is not applied";
+    EXPECT_EQ(two.slices[0].gain.value().GetValue(), 1.0f);
+    EXPECT_EQ(two.slices[1].gain.value().GetValue(), 2.0f) << "an event at the end is not applied";
 }
 
 }  // namespace

@@ -146,6 +146,7 @@ TEST_F(SavedState, HostileDictionariesAreRefusedWithoutChangingAnything) {
     const std::pair<const char*, std::function<void(Dict)>> rows[] = {
         {"version is text", [](Dict d) { Put(d, "version", Text("0")); }},
         {"version 1", [](Dict d) { Put(d, "version", Int(1)); }},
+        {"version -1", [](Dict d) { Put(d, "version", Int(-1)); }},
         {"data is text", [](Dict d) { Put(d, "data", Text("x")); }},
     };
     AUBase& unit = Open();
