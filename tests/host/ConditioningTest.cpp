@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "host/LevelGate.h"
 #include "host/TuneRunner.h"
 #include "tests/support/ToneSet.h"
 
@@ -108,4 +109,21 @@ TEST(Conditioning, KeepsNonFiniteSamplesFromTheTuner) {
     }
     EXPECT_TRUE(conditioner.gateOpen());
     EXPECT_EQ(nonFinite, 0u);
+}
+
+// The gate opens on a tone both loud and clear enough, holds through a decay within its
+// hysteresis, and closes after two failing readings in a row.
+TEST(LevelGate, OpensOnAClearToneAndClosesBelowItsHysteresis) {
+    LevelGate gate;  // opens at -70 dBFS and clarity 0.5; closes below -76 or below clarity 0.3
+    const struct {
+        double dbfs, clarity;
+        bool open;
+    } readings[] = {
+        {-71.0, 0.9, false}, {-69.0, 0.4, false}, {-69.0, 0.6, true},
+        {-75.0, 0.9, true},  {-75.0, 0.9, true},  // a decaying string, still heard
+        {-60.0, 0.2, true},  {-60.0, 0.9, true},  {-60.0, 0.2, true},  // failures not in a row
+        {-77.0, 0.9, false},
+    };
+    for (const auto& r : readings)
+        EXPECT_EQ(gate.update({0.0, r.clarity, r.dbfs}), r.open) << r.dbfs << " " << r.clarity;
 }
