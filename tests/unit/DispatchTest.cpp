@@ -10,36 +10,26 @@
 
 #include "core/ComponentEntryPoint.h"
 #include "effect/AUEffectBase.h"
+#include "format/AudioUnitParameterInfo.h"
 #include "format/CFString.h"
 #include "tests/unit/TunerHost.h"
 
 namespace marvex::test {
 namespace {
 
-ComponentResult Call(AudioUnitHandle& unit, SInt16 what,
-                     std::initializer_list<ComponentParameterWord> args) {
-    return CallComponentSelector(unit.Get(), what, std::data(args), UInt32(args.size()));
-}
-
-TEST(Dispatch, OpenCloseAndEverySelectorsAnswer) {
-    const long before = OpenInstanceCount();
+TEST(Dispatch, ShortReadsAndCallsWithoutAUnit) {
     AudioUnitHandle unit = OpenTuner();
     ASSERT_TRUE(unit) << "the tuner could not be opened from " MARVEX_TEST_BUNDLE_DIR;
-    EXPECT_EQ(OpenInstanceCount(), before + 1);
-    EXPECT_EQ(unit.Version(), 0x00010500);
-
-    // Can-do, selectors -6 to 18: 1 where handled (render-side ones need API version 2).
-    const std::array<int, 25> canDo = {0, 0, 1, 1, 1, 1, 0, 1, 1, 1, 1, 1, 1,
-                                       1, 0, 1, 1, 1, 0, 0, 1, 1, 1, 1, 1};
-    for (int selector = -6; selector <= 18; ++selector)
-        EXPECT_EQ(unit.CanDo(SInt16(selector)), canDo[selector + 6]) << "selector " << selector;
-    // The asked selector is a 32-bit word: 0x10001 is not selector 1.
-    EXPECT_EQ(Call(unit, kComponentCanDoSelect, {0x10001}), 0);
-    for (SInt16 selector : {0, 8, 12, 13, 19, -5})
-        EXPECT_EQ(Call(unit, selector, {0, 0, 0}), badComponentSelector) << selector;
-
-    unit.Close();
-    EXPECT_EQ(OpenInstanceCount(), before);
+    // A short read gets the leading bytes and never more.
+    CAStreamBasicDescription full;
+    UInt32 size = sizeof full;
+    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, &full, &size), noErr);
+    std::array<unsigned char, 24> part;
+    part.fill(0xEE);
+    size = 16;
+    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, part.data(), &size), noErr);
+    EXPECT_EQ(std::memcmp(part.data(), &full, 16), 0);
+    EXPECT_EQ(part[16], 0xEE) << "written past the caller's size";
 
     // Called without a unit (or without a block), the entry refuses instead of crashing.
     CFBundleRef bundle = nullptr;
@@ -48,88 +38,54 @@ TEST(Dispatch, OpenCloseAndEverySelectorsAnswer) {
         CFBundleGetFunctionPointerForName(bundle, CFSTR("MarvexEntry")));
     ASSERT_NE(entry, nullptr);
     ComponentParameters params{};
-    for (SInt16 what : {SInt16(kAudioUnitInitializeSelect), SInt16(kComponentCloseSelect)}) {
-        params.what = what;
-        EXPECT_EQ(entry(&params, nullptr), paramErr);
-    }
+    params.what = kAudioUnitInitializeSelect;
+    EXPECT_EQ(entry(&params, nullptr), paramErr);
     EXPECT_EQ(entry(nullptr, nullptr), paramErr);
 }
 
-// Null arguments are refused at the entry and the fast paths; a short read gets the leading bytes
-// and never more; a size query stores the size whatever the result.
-TEST(Dispatch, NullArgumentsShortReadsAndFastPaths) {
+OSStatus Info(AudioUnitHandle& unit, AudioUnitScope scope, AudioUnitParameterID id,
+              AudioUnitParameterInfo& info) {
+    UInt32 size = sizeof info;
+    return unit.GetProperty(kAudioUnitProperty_ParameterInfo, scope, id, &info, &size);
+}
+
+// Settings are writable, results only readable; past the table, or outside the global scope,
+// the info is refused and leaves only the flags word.
+TEST(TunerParameters, InfoFlagsAndRefusals) {
     AudioUnitHandle unit = OpenTuner();
     ASSERT_TRUE(unit);
-    CAStreamBasicDescription full;
-    UInt32 size = 0;
-    AudioTimeStamp time{};
-    BufferList list(2);
-    EXPECT_EQ(AudioUnitGetParameter(unit.Get(), 0, kAudioUnitScope_Global, 0, nullptr), paramErr);
-    EXPECT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, &full, nullptr), paramErr);
-    EXPECT_EQ(unit.SetProperty(kAudioUnitProperty_StreamFormat, 2, 0, nullptr, 40), paramErr);
-    EXPECT_EQ(AudioUnitRender(unit.Get(), nullptr, nullptr, 0, 512, list.list()), paramErr);
-    EXPECT_EQ(AudioUnitRender(unit.Get(), nullptr, &time, 0, 512, list.list()),
-              kAudioUnitErr_Uninitialized)
-        << "null flags render with flags 0";
-    Boolean writable = 1;
-    EXPECT_EQ(unit.GetPropertyInfo(4321, kAudioUnitScope_Global, 0, &size, &writable),
-              kAudioUnitErr_InvalidProperty);
-    EXPECT_EQ(std::make_pair(size, bool(writable)), std::make_pair(0u, false));
-
-    size = sizeof full;
-    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, &full, &size), noErr);
-    std::array<unsigned char, 24> part;
-    part.fill(0xEE);
-    size = 16;
-    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, part.data(), &size), noErr);
-    EXPECT_EQ(size, 16u);
-    EXPECT_EQ(std::memcmp(part.data(), &full, 16), 0);
-    EXPECT_EQ(part[16], 0xEE) << "written past the caller's size";
-
-    AudioUnitHandle::FastPaths fast;
-    ASSERT_EQ(unit.GetFastPaths(fast), noErr);
-    EXPECT_EQ(fast.setParameter(fast.storage, kParam_Pitch, 0, 0, 432.0f, 0), noErr);
-    AudioUnitParameterValue value = 0;
-    EXPECT_EQ(fast.getParameter(fast.storage, kParam_Pitch, 0, 0, &value), noErr);
-    EXPECT_EQ(value, 432.0f);
-    EXPECT_EQ(fast.getParameter(nullptr, 0, 0, 0, &value), paramErr);
-    EXPECT_EQ(fast.getParameter(fast.storage, 0, 0, 0, nullptr), paramErr);
-    EXPECT_EQ(fast.getParameter(fast.storage, 0, 7, 0, &value), kAudioUnitErr_InvalidScope);
-    EXPECT_EQ(fast.render(fast.storage, nullptr, nullptr, 0, 512, list.list()), paramErr);
+    AudioUnitParameterInfo info{};
+    ASSERT_EQ(Info(unit, kAudioUnitScope_Global, kParam_Note, info), noErr);
+    EXPECT_EQ(info.flags, 0x40000000u);
+    for (const auto& [scope, id] : {std::pair{kAudioUnitScope_Global, kNumberOfParameters},
+                                    {kAudioUnitScope_Input, kParam_Pitch}}) {
+        info = AudioUnitParameterInfo{};
+        EXPECT_EQ(Info(unit, scope, id, info), kAudioUnitErr_InvalidParameter);
+        EXPECT_EQ(info.flags, 0xC0000000u);
+        EXPECT_EQ(info.cfNameString, nullptr);
+    }
 }
 
 // What the next failing unit does when opened, and what happened to the units.
 struct Faults {
-    static inline bool failConstruction = false;
     static inline bool failPostConstructor = false;
     static inline int destroyed = 0;
-    static inline int cleanups = 0;
 };
 
 class FailingUnit : public AUEffectBase {
 public:
-    explicit FailingUnit(ComponentInstance instance) : AUEffectBase(instance) {
-        if (Faults::failConstruction) throw std::bad_alloc();
-    }
+    explicit FailingUnit(ComponentInstance instance) : AUEffectBase(instance) {}
     ~FailingUnit() override { ++Faults::destroyed; }
     void PostConstructor() override {
         AUEffectBase::PostConstructor();
         if (Faults::failPostConstructor) throw OSStatus(-12345);
-    }
-    // Only the close's uninitialise reaches this override (the base destructor's clean-up
-    // runs after this class is gone).
-    void Cleanup() override {
-        ++Faults::cleanups;
-        AUEffectBase::Cleanup();
     }
     // The parameter id chooses what escapes.
     OSStatus GetParameter(AudioUnitParameterID id, AudioUnitScope, AudioUnitElement,
                           AudioUnitParameterValue&) override {
         if (id == 0) throw std::bad_alloc();
         if (id == 1) throw OSStatus(-4321);
-        if (id == 2) throw OSErr(-17);
-        if (id == 3) throw std::runtime_error("unexpected");
-        throw 2.5;
+        throw std::runtime_error("unexpected");
     }
 };
 
@@ -146,40 +102,26 @@ Component FailingComponent() {
     return component;
 }
 
-TEST(EntryBarrier, MapsWhatEscapesToStatuses) {
-    AudioUnitHandle unit;
-    ASSERT_EQ(AudioUnitHandle::Open(FailingComponent(), unit), noErr);
-    AudioUnitHandle::FastPaths fast;
-    ASSERT_EQ(unit.GetFastPaths(fast), noErr);
-    const OSStatus expected[] = {memFullErr, -4321, -17, -1, -1};
-    for (AudioUnitParameterID id = 0; id < 5; ++id) {
-        AudioUnitParameterValue value = 0;
-        EXPECT_EQ(unit.GetParameter(id, 0, 0, value), expected[id]) << "selector, id " << id;
-        EXPECT_EQ(fast.getParameter(fast.storage, id, 0, 0, &value), expected[id])
-            << "fast path, id " << id;
-    }
-    Faults::cleanups = Faults::destroyed = 0;
-    ASSERT_EQ(unit.Initialize(), noErr);
-    EXPECT_EQ(unit.Close(), noErr);
-    EXPECT_EQ(Faults::cleanups, 1) << "close uninitialises before destroying";
-    EXPECT_EQ(Faults::destroyed, 1);
-}
-
-TEST(EntryBarrier, FailedOpenLeavesNothingBehind) {
+// What escapes a unit becomes a status; a unit whose opening fails is destroyed, not leaked.
+TEST(EntryBarrier, MapsWhatEscapesToStatusesAndLeavesNothingBehind) {
     const long before = OpenInstanceCount();
-    for (bool inConstructor : {true, false}) {
-        Faults::failConstruction = inConstructor;
-        Faults::failPostConstructor = !inConstructor;
-        Faults::destroyed = 0;
-        AudioUnitHandle unit;
-        EXPECT_EQ(AudioUnitHandle::Open(FailingComponent(), unit),
-                  inConstructor ? memFullErr : -12345);
-        EXPECT_FALSE(unit);
-        EXPECT_EQ(OpenInstanceCount(), before);
-        // A unit whose post-construction step failed is destroyed, not leaked.
-        EXPECT_EQ(Faults::destroyed, inConstructor ? 0 : 1);
+    Faults::failPostConstructor = true;
+    Faults::destroyed = 0;
+    AudioUnitHandle unit;
+    EXPECT_EQ(AudioUnitHandle::Open(FailingComponent(), unit), -12345);
+    EXPECT_EQ(Faults::destroyed, 1);
+    EXPECT_EQ(OpenInstanceCount(), before);
+    Faults::failPostConstructor = false;
+
+    ASSERT_EQ(AudioUnitHandle::Open(FailingComponent(), unit), noErr);
+    const OSStatus expected[] = {memFullErr, -4321, -1};
+    for (AudioUnitParameterID id = 0; id < 3; ++id) {
+        AudioUnitParameterValue value = 0;
+        EXPECT_EQ(unit.GetParameter(id, 0, 0, value), expected[id]) << "id " << id;
     }
-    Faults::failConstruction = Faults::failPostConstructor = false;
+    Faults::destroyed = 0;
+    EXPECT_EQ(unit.Close(), noErr);
+    EXPECT_EQ(Faults::destroyed, 1);
 }
 
 }  // namespace

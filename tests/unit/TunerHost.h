@@ -25,10 +25,10 @@
 
 namespace marvex::test {
 
-// The tuner component of the bundle at `directory` (registered on first use), or null.
-inline Component TunerComponent(const char* directory = MARVEX_TEST_BUNDLE_DIR) {
-    static const Component component = [directory]() -> Component {
-        if (RegisterComponentsInBundle(directory, nullptr) != noErr) return nullptr;
+// The tuner component of the build tree's bundle (registered on first use), or null.
+inline Component TunerComponent() {
+    static const Component component = []() -> Component {
+        if (RegisterComponentsInBundle(MARVEX_TEST_BUNDLE_DIR, nullptr) != noErr) return nullptr;
         const ComponentDescription tuner{kMarvexComponentType, kMarvexComponentSubType,
                                          kMarvexComponentManufacturer, 0, 0};
         return FindNextComponent(nullptr, &tuner);
@@ -43,21 +43,15 @@ inline AudioUnitHandle OpenTuner() {
     return unit;
 }
 
-inline CAStreamBasicDescription CanonicalFormat(UInt32 channels, Float64 sampleRate) {
+// Sets the same canonical format on input 0 and output 0.
+inline OSStatus SetFormats(AudioUnitHandle& unit, UInt32 channels, Float64 sampleRate) {
     CAStreamBasicDescription format;
     format.SetCanonical(channels, false);
     format.mSampleRate = sampleRate;
-    return format;
-}
-
-// Sets the same canonical format on input 0 and output 0.
-inline OSStatus SetFormats(AudioUnitHandle& unit, UInt32 channels, Float64 sampleRate) {
-    const CAStreamBasicDescription format = CanonicalFormat(channels, sampleRate);
-    OSStatus status =
-        unit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Input, 0, format);
-    if (status == noErr)
-        status =
-            unit.SetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, format);
+    OSStatus status = noErr;
+    for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
+        if (status == noErr)
+            status = unit.SetProperty(kAudioUnitProperty_StreamFormat, scope, 0, format);
     return status;
 }
 
@@ -95,25 +89,17 @@ private:
 // The input callback's signal: one vector per channel, read at the render's sample time.
 struct SignalSource {
     std::vector<std::vector<float>> channels;
-    unsigned calls = 0;
 
-    // [render] Fills the input's buffers (one per channel, or one interleaved buffer).
+    // [render] Fills the input's buffers, one per channel.
     static OSStatus Render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp* time,
                            UInt32, UInt32 frames, AudioBufferList* io) {
         auto& source = *static_cast<SignalSource*>(refCon);
-        ++source.calls;
         const auto start = static_cast<std::size_t>(time->mSampleTime);
         for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
-            AudioBuffer& buffer = io->mBuffers[b];
-            auto* out = static_cast<float*>(buffer.mData);
-            const UInt32 stride = buffer.mNumberChannels;
-            for (UInt32 c = 0; c < stride; ++c) {
-                const auto& channel = source.channels[(b * stride + c) % source.channels.size()];
-                for (UInt32 i = 0; i < frames; ++i) {
-                    const std::size_t at = start + i;
-                    out[i * stride + c] = at < channel.size() ? channel[at] : 0.0f;
-                }
-            }
+            const auto& channel = source.channels[b % source.channels.size()];
+            auto* out = static_cast<float*>(io->mBuffers[b].mData);
+            for (UInt32 i = 0; i < frames; ++i)
+                out[i] = start + i < channel.size() ? channel[start + i] : 0.0f;
         }
         return noErr;
     }
@@ -128,8 +114,7 @@ struct SignalSource {
 // Renders `frames` frames starting at sample time `start` into `out` (one vector per channel,
 // resized to hold them), through the caller's buffers.
 inline OSStatus RenderInto(AudioUnitHandle& unit, std::vector<std::vector<float>>& out,
-                           std::size_t start, UInt32 frames,
-                           AudioUnitRenderActionFlags* flags = nullptr) {
+                           std::size_t start, UInt32 frames) {
     BufferList list(static_cast<UInt32>(out.size()));
     for (UInt32 c = 0; c < out.size(); ++c) {
         if (out[c].size() < start + frames) out[c].resize(start + frames);
@@ -138,8 +123,8 @@ inline OSStatus RenderInto(AudioUnitHandle& unit, std::vector<std::vector<float>
     AudioTimeStamp time{};
     time.mSampleTime = static_cast<Float64>(start);
     time.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags localFlags = 0;
-    return unit.Render(flags ? flags : &localFlags, time, 0, frames, list.list());
+    AudioUnitRenderActionFlags flags = 0;
+    return unit.Render(&flags, time, 0, frames, list.list());
 }
 
 // Renders consecutive blocks covering `total` frames; stops at the first error.

