@@ -23,7 +23,8 @@ for kind in mono stereo; do
   grep -q "Class: *Analyser Plugin" <<<"$info" || { echo "$info"; echo "urn:marvex:tuner:$kind: not an analyser"; exit 1; }
   grep -q "Binary: *file://$scratch/lv2/marvex.lv2/marvex_lv2.so" <<<"$info" || { echo "$info"; exit 1; }
   # Hosts find the X11 UI through the plug-in's description.
-  grep -q "UI: *urn:marvex:tuner:ui" <<<"$info" && grep -q "Class: *.*ui#X11UI" <<<"$info" || { echo "$info"; echo "urn:marvex:tuner:$kind: no X11 UI"; exit 1; }
+  grep -qx "[[:space:]]*urn:marvex:tuner:ui" <<<"$info" && grep -q "Class: *http://lv2plug.in/ns/extensions/ui#X11UI" <<<"$info" &&
+    grep -q "Binary: *file://$scratch/lv2/marvex.lv2/marvex_ui.so" <<<"$info" || { echo "$info"; echo "urn:marvex:tuner:$kind: no X11 UI"; exit 1; }
 done
 
 echo "-- lv2apply: the audio comes out as it went in"
