@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "format/AudioUnitConnection.h"
 #include "tests/unit/TunerHost.h"
 
 namespace marvex::test {
@@ -46,6 +47,22 @@ TEST(TunerRender, PassesA440ThroughAndFindsIt) {
         EXPECT_EQ(Parameter(unit, kParam_CentralFrequency), 440.0f);
         EXPECT_NEAR(Parameter(unit, kParam_Deviation), 0.0f, 0.02f);
     }
+}
+
+// A host's chain: the second tuner pulls the first's output once a block, and both find A4.
+TEST(TunerRender, SecondTunerRendersFromTheFirst) {
+    SignalSource source;
+    AudioUnitHandle first = Prepared(source, 2, true);
+    AudioUnitHandle second = OpenTuner();
+    ASSERT_TRUE(first && second);
+    const AudioUnitConnection connection{first.Get(), 0, 0};
+    ASSERT_EQ(second.SetProperty(kAudioUnitProperty_MakeConnection, 1, 0, connection), noErr);
+    ASSERT_EQ(second.Initialize(), noErr);
+    std::vector<std::vector<float>> out(2);
+    ASSERT_EQ(RenderBlocks(second, out, kHalfSecond, 512), noErr);
+    EXPECT_EQ(out, source.channels);
+    EXPECT_EQ(Parameter(first, kParam_Note), 48.0f);
+    EXPECT_EQ(Parameter(second, kParam_Note), 48.0f);
 }
 
 // What the kernels publish: every channel writes the same parameters, so the last channel's
