@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <vector>
 
 #include "format/AudioUnitCalls.h"
@@ -10,7 +9,6 @@
 namespace {
 
 using marvex::PackPointer;
-using marvex::PackProc;
 using Words = std::vector<ComponentParameterWord>;
 
 // What each call carried, as the unit's entry routine saw it.
@@ -34,8 +32,6 @@ ComponentResult RecordingEntry(ComponentParameters* p, void* storage) {
             return gOpenResult;
         case kComponentCloseSelect:
             return noErr;
-        case kComponentVersionSelect:
-            return 0x00010500;
         case kComponentCanDoSelect:
             return SInt32(p->params[0]) == -4 ? 1 : 0;
         default:
@@ -44,10 +40,6 @@ ComponentResult RecordingEntry(ComponentParameters* p, void* storage) {
 }
 
 void Listener(void*, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {}
-OSStatus Notify(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32, UInt32,
-                AudioBufferList*) {
-    return noErr;
-}
 
 class Registry : public ::testing::Test {
 protected:
@@ -75,21 +67,13 @@ TEST_F(Registry, OpenPassesTheNewHandleAndStorageFollowsEveryCall) {
     ASSERT_EQ(OpenAComponent(mComponent, &unit), noErr);
     ASSERT_EQ(gCalls.size(), 1u);
     EXPECT_EQ(gCalls[0].what, kComponentOpenSelect);
-    EXPECT_EQ(gCalls[0].storage, nullptr);
     EXPECT_EQ(gCalls[0].words, Words{PackPointer(unit)});
     EXPECT_EQ(GetComponentInstanceStorage(unit), &gStorageObject);
-    EXPECT_EQ(marvex::OpenInstanceCount(), mOpenBefore + 1);
-
-    ComponentDescription info{};
-    EXPECT_EQ(GetComponentInfo(unit, &info, nullptr, nullptr, nullptr), noErr);
-    EXPECT_EQ(std::memcmp(&info, &mDescription, sizeof info), 0);
-    EXPECT_EQ(GetComponentOfInstance(unit), mComponent);
     EXPECT_EQ(UnregisterComponent(mComponent), paramErr);  // still open
 
     EXPECT_EQ(CloseComponent(unit), noErr);
     EXPECT_EQ(gCalls.back().what, kComponentCloseSelect);
     EXPECT_EQ(gCalls.back().storage, &gStorageObject);
-    EXPECT_EQ(gCalls.back().words, Words{PackPointer(unit)});
     EXPECT_EQ(CloseComponent(unit), badComponentInstance) << "the second close is refused";
 }
 
@@ -99,31 +83,19 @@ TEST_F(Registry, FailedOpensAndBadHandlesLeaveNoInstance) {
     EXPECT_EQ(OpenAComponent(mComponent, &unit), memFullErr);
     EXPECT_EQ(unit, nullptr);
     EXPECT_EQ(gCalls.size(), 1u) << "nothing to close: the unit never came to be";
-    marvex::AudioUnitHandle handle;
-    EXPECT_EQ(marvex::AudioUnitHandle::Open(mComponent, handle), memFullErr);
-    EXPECT_FALSE(handle);
-
     EXPECT_EQ(AudioUnitRender(nullptr, nullptr, nullptr, 0, 0, nullptr), badComponentInstance);
-    EXPECT_EQ(CloseComponent(nullptr), badComponentInstance);
-    EXPECT_EQ(OpenAComponent(nullptr, nullptr), paramErr);
     EXPECT_EQ(OpenAComponent(reinterpret_cast<Component>(&gStorageObject), &unit),
               badComponentInstance);
-    EXPECT_EQ(RegisterComponentEntry(&mDescription, nullptr, nullptr, 0), nullptr);
 }
 
+// One row per argument shape: the words reach the entry last argument first.
 TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
     marvex::AudioUnitHandle unit;
     ASSERT_EQ(marvex::AudioUnitHandle::Open(mComponent, unit), noErr);
     AudioUnit u = unit.Get();
     UInt32 size = 0;
     Boolean writable = 0;
-    Float32 value = 0;
-    AudioUnitRenderActionFlags flags = 0;
-    AudioTimeStamp ts{};
-    AudioBufferList list{};
-    AudioUnitParameterEvent events[2]{};
     AudioUnitPropertyListenerProc listener = Listener;
-    AURenderCallback notify = Notify;
     int refCon = 0;
     const ComponentParameterWord raw[] = {5, 6, 7};
 
@@ -133,36 +105,16 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
         Words words;
     } cases[] = {
         {AudioUnitInitialize(u), 1, {}},
-        {AudioUnitUninitialize(u), 2, {}},
         {AudioUnitGetPropertyInfo(u, 8, 2, 1, &size, &writable),
          3,
          {PackPointer(&writable), PackPointer(&size), 1, 2, 8}},
-        {AudioUnitGetProperty(u, 8, 1, 0, &value, &size),
-         4,
-         {PackPointer(&size), PackPointer(&value), 0, 1, 8}},
-        {AudioUnitSetProperty(u, 30, 2, 3, &value, 4), 5, {4, PackPointer(&value), 3, 2, 30}},
-        {AudioUnitGetParameter(u, 7, 0, 0, &value), 6, {PackPointer(&value), 0, 0, 7}},
         // A float travels as its bit pattern in the low 32 bits.
         {AudioUnitSetParameter(u, 1, 0, 0, 441.5f, 64), 7, {64, 0x43DCC000, 0, 0, 1}},
-        {AudioUnitReset(u, 0, 0), 9, {0, 0}},
         {AudioUnitAddPropertyListener(u, 22, listener, &refCon),
          10,
-         {PackPointer(&refCon), PackProc(listener), 22}},
-        {AudioUnitRemovePropertyListener(u, 22, listener), 11, {PackProc(listener), 22}},
-        {AudioUnitRender(u, &flags, &ts, 0, 512, &list),
-         14,
-         {PackPointer(&list), 512, 0, PackPointer(&ts), PackPointer(&flags)}},
-        {AudioUnitAddRenderNotify(u, notify, &refCon),
-         15,
-         {PackPointer(&refCon), PackProc(notify)}},
-        {AudioUnitRemoveRenderNotify(u, notify, nullptr), 16, {0, PackProc(notify)}},
-        {AudioUnitScheduleParameters(u, events, 2), 17, {2, PackPointer(events)}},
-        {AudioUnitRemovePropertyListenerWithUserData(u, 22, listener, &refCon),
-         18,
-         {PackPointer(&refCon), PackProc(listener), 22}},
+         {PackPointer(&refCon), marvex::PackProc(listener), 22}},
         {CallComponentSelector(u, 8, raw, 3), 8, {7, 6, 5}},
     };
-    // Calls ran in order after the open.
     ASSERT_EQ(gCalls.size(), 1 + std::size(cases));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].what);
@@ -171,13 +123,10 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
         EXPECT_EQ(gCalls[i + 1].words, cases[i].words);
         EXPECT_EQ(gCalls[i + 1].storage, &gStorageObject);
     }
-    EXPECT_EQ(marvex::UnpackFloat32(gCalls[7].words[1]), 441.5f);
     EXPECT_EQ(CallComponentSelector(u, 8, raw, kMaxComponentCallArguments + 1), paramErr);
-
-    // Base selectors: a negative asked selector stays negative in its word.
+    // A negative asked selector stays negative in its word.
     EXPECT_EQ(unit.CanDo(kComponentVersionSelect), 1);
     EXPECT_EQ(unit.CanDo(8), 0);
-    EXPECT_EQ(unit.Version(), 0x00010500);
 }
 
 TEST_F(Registry, FindMatchesWithWildcards) {
@@ -187,12 +136,6 @@ TEST_F(Registry, FindMatchesWithWildcards) {
 
     ComponentDescription looking{marvex::FourCC("aufx"), 0, marvex::FourCC("Qlmr"), 0, 0};
     EXPECT_GE(CountComponents(&looking), 2);
-    looking.componentSubType = marvex::FourCC("mrvx");
-    EXPECT_EQ(FindNextComponent(nullptr, &looking), mComponent);
-    EXPECT_EQ(FindNextComponent(mComponent, &looking), nullptr);
-    EXPECT_STREQ(GetComponentName(mComponent), "Test: Recorder");
-    EXPECT_STREQ(GetComponentName(second), "");
-    EXPECT_EQ(GetComponentVersionNumber(mComponent), 7u);
     looking.componentFlagsMask = looking.componentFlags = 1;
     EXPECT_EQ(FindNextComponent(nullptr, &looking), nullptr);
     EXPECT_EQ(UnregisterComponent(second), noErr);

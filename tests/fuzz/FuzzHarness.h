@@ -43,13 +43,6 @@ int RunInput(const uint8_t* data, size_t size, Body body) {
     return 0;
 }
 
-// Mostly a value in [low, high], one time in eight any value of its type.
-template <typename T>
-T Near(FuzzedDataProvider& in, T low, T high) {
-    return in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<T>()
-                                                : in.ConsumeIntegralInRange<T>(low, high);
-}
-
 // The tuner, registered once per process and opened through the registry like a host does.
 inline AudioUnitHandle OpenUnit() {
     static const Component component = [] {
@@ -63,93 +56,42 @@ inline AudioUnitHandle OpenUnit() {
 }
 
 // The host side of the input: a render callback that fills whatever buffers the unit hands it with
-// a few normal floats (no arithmetic on the way could change them unnoticed) and remembers what it
-// wrote, buffer by buffer, for the pass-through check.
-struct InputSource {
-    UInt32 seed = 0;
-    UInt32 calls = 0;
-    OSStatus result = noErr;  // what the callback answers (the fuzzer may make it fail)
-    std::vector<std::vector<UInt8>> written;
-
-    static OSStatus Render(void* refCon, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
-                           UInt32, AudioBufferList* io) {
-        static constexpr float kValues[8] = {0.5f,   -0.25f, 0.75f, -1.0f,
-                                             0.125f, 1.0f,   -0.5f, 0.0625f};
-        auto* self = static_cast<InputSource*>(refCon);
-        ++self->calls;
-        if (io == nullptr) Fail("input callback given a null buffer list");
-        self->written.assign(io->mNumberBuffers, {});
-        for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
-            auto* bytes = static_cast<UInt8*>(io->mBuffers[b].mData);
-            if (bytes == nullptr) continue;
-            for (UInt32 i = 0; i + 4 <= io->mBuffers[b].mDataByteSize; i += 4)
-                std::memcpy(bytes + i, &kValues[(self->seed + b * 3 + i / 4) & 7], 4);
-            self->written[b].assign(bytes, bytes + io->mBuffers[b].mDataByteSize);
-        }
-        return self->result;
+// a few normal floats.
+inline OSStatus RenderInput(void*, AudioUnitRenderActionFlags*, const AudioTimeStamp*, UInt32,
+                            UInt32, AudioBufferList* io) {
+    static constexpr float kValues[4] = {0.5f, -0.25f, 0.75f, -1.0f};
+    if (io == nullptr) Fail("input callback given a null buffer list");
+    for (UInt32 b = 0; b < io->mNumberBuffers; ++b) {
+        auto* bytes = static_cast<UInt8*>(io->mBuffers[b].mData);
+        for (UInt32 i = 0; bytes != nullptr && i + 4 <= io->mBuffers[b].mDataByteSize; i += 4)
+            std::memcpy(bytes + i, &kValues[(b + i / 4) & 3], 4);
     }
-    AURenderCallbackStruct Callback() { return {&InputSource::Render, this}; }
-};
+    return noErr;
+}
+constexpr AURenderCallbackStruct kInput{&RenderInput, nullptr};
 
 // A caller-side buffer list: a list block sized for `count` buffers and, per buffer, a separate
 // block of exactly `roomBytes` (or a null data pointer). A render's caller promises room for the
-// frames it asks for; the byte sizes it states are outputs of the last render, so `statedSizes` may
+// frames it asks for; the byte size it states is an output of the last render, so `statedSize` may
 // say anything.
 class HostBufferList {
 public:
-    HostBufferList(UInt32 count, const std::vector<UInt32>& statedSizes, bool null,
-                   UInt32 roomBytes)
-        : mData(count) {
+    HostBufferList(UInt32 count, UInt32 statedSize, bool null, UInt32 roomBytes) : mData(count) {
         std::size_t bytes = 0;
         if (!AudioBufferListByteSize(count, bytes)) Fail("buffer list size");
-        mBlock.reset(static_cast<AudioBufferList*>(std::calloc(1, bytes)));
-        mBlock->mNumberBuffers = count;
+        mBlock.assign(bytes, 0);
+        Get()->mNumberBuffers = count;
         for (UInt32 b = 0; b < count; ++b) {
-            mBlock->mBuffers[b] = {1, b < statedSizes.size() ? statedSizes[b] : 0, nullptr};
-            if (null) continue;
-            mData[b].reset(new UInt8[roomBytes == 0 ? 1 : roomBytes]());
-            mBlock->mBuffers[b].mData = mData[b].get();
+            if (!null) mData[b].reset(new UInt8[roomBytes == 0 ? 1 : roomBytes]());
+            Get()->mBuffers[b] = {1, statedSize, mData[b].get()};
         }
     }
-    AudioBufferList* Get() { return mBlock.get(); }
+    AudioBufferList* Get() { return reinterpret_cast<AudioBufferList*>(mBlock.data()); }
 
 private:
-    struct FreeDeleter {
-        void operator()(void* p) const { std::free(p); }
-    };
-    std::unique_ptr<AudioBufferList, FreeDeleter> mBlock;
+    std::vector<UInt8> mBlock;  // exactly the list's size, from operator new (suitably aligned)
     std::vector<std::unique_ptr<UInt8[]>> mData;
 };
-
-// Renders `frames` frames of bus 0 into `out` with `source` as the input, through the unit's fast
-// path when asked. A successful render of non-interleaved float audio hands every output buffer all
-// the frames asked for, says so in its byte size, and holds exactly what the callback wrote (the
-// unit passes audio through unchanged).
-inline OSStatus RenderChecked(AudioUnitHandle& unit, InputSource& source, Float64 sampleTime,
-                              UInt32 frames, AudioBufferList& out, bool fastPath = false) {
-    AudioTimeStamp ts{};
-    ts.mSampleTime = sampleTime;
-    ts.mFlags = kAudioTimeStampSampleTimeValid;
-    AudioUnitRenderActionFlags flags = 0;
-    source.calls = 0;
-    ++source.seed;
-    AudioUnitHandle::FastPaths fast;
-    if (fastPath) unit.GetFastPaths(fast);
-    const OSStatus err = fast.render != nullptr
-                             ? fast.render(fast.storage, &flags, &ts, 0, frames, &out)
-                             : unit.Render(&flags, ts, 0, frames, &out);
-    if (err != noErr || source.calls == 0 || source.result != noErr) return err;
-    const std::size_t n = std::size_t(frames) * 4;
-    for (UInt32 b = 0; b < out.mNumberBuffers && b < source.written.size(); ++b) {
-        const AudioBuffer& buf = out.mBuffers[b];
-        if (buf.mData == nullptr) Fail("render succeeded but left a null output buffer");
-        if (buf.mDataByteSize != n) Fail("render succeeded but sized a buffer wrongly");
-        if (source.written[b].size() < n) Fail("render succeeded with fewer frames pulled");
-        if (n > 0 && std::memcmp(buf.mData, source.written[b].data(), n) != 0)
-            Fail("rendered audio differs from the input");
-    }
-    return err;
-}
 
 // Whether initialising would make the unit allocate buffers a real host could back (a few hundred
 // megabytes at most). Under AddressSanitizer an allocation that cannot be met aborts instead of

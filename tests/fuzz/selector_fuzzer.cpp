@@ -1,9 +1,8 @@
 // Random selector blocks against a live unit: any selector number (open and close aside, which the
 // registry owns), argument words with random ids, scopes, elements, sizes and counts, and pointer
 // arguments that are null or point at harness-owned blocks of the size the call declares. Property
-// values are random bytes whose pointer fields hold harness-owned objects or null. The fast paths
-// the unit hands out are called the same way. Listeners and render notifications re-enter the unit
-// while they are called.
+// values are random bytes whose pointer fields hold harness-owned objects or null. Listeners
+// re-enter the unit while they are called.
 
 #include <vector>
 
@@ -24,12 +23,10 @@ using namespace marvex;
 struct Session {
     AudioUnitHandle unit = fuzz::OpenUnit();
     AudioUnitHandle sourceUnit = fuzz::OpenUnit();  // never the unit itself: that is a cycle
-    AudioUnitHandle::FastPaths fast;
-    fuzz::InputSource source;
     CFStringRef name = CFStringCreateWithCString(nullptr, "fuzz name", kCFStringEncodingUTF8);
     CFMutableDictionaryRef emptyDictionary = CFDictionaryCreateMutable(
         nullptr, 0, &kCFTypeDictionaryKeyCallBacks, &kCFTypeDictionaryValueCallBacks);
-    std::vector<std::unique_ptr<UInt8[]>> blocks;  // external buffers: kept until the unit closes
+    std::vector<UInt8> external = std::vector<UInt8>((1 << 16) + 16);  // kept until the unit closes
     UInt32 listenerCalls = 0;
 
     ~Session() {
@@ -48,20 +45,17 @@ void Listener(void* refCon, AudioUnit unit, AudioUnitPropertyID id, AudioUnitSco
     AudioUnitGetPropertyInfo(unit, id, scope, element, &size, nullptr);
 }
 
-// A render notification that reads a parameter through the fast path, as a meter would.
-OSStatus Notify(void* refCon, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32,
-                UInt32, AudioBufferList*) {
-    auto* s = static_cast<Session*>(refCon);
+// A render notification: the unit must hand it its flags.
+OSStatus Notify(void*, AudioUnitRenderActionFlags* flags, const AudioTimeStamp*, UInt32, UInt32,
+                AudioBufferList*) {
     if (flags == nullptr) fuzz::Fail("render notification without flags");
-    AudioUnitParameterValue v;
-    if (s != nullptr && s->fast.getParameter != nullptr)
-        s->fast.getParameter(s->fast.storage, 0, kAudioUnitScope_Global, 0, &v);
     return noErr;
 }
 
-// A scalar argument word: mostly a number up to `small`.
+// A scalar argument word: mostly a number up to `small`, one time in eight any number.
 ComponentParameterWord Scalar(FuzzedDataProvider& in, UInt32 small) {
-    return PackUInt32(fuzz::Near<UInt32>(in, 0, small));
+    return PackUInt32(in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<UInt32>()
+                                                           : in.ConsumeIntegralInRange(0u, small));
 }
 
 template <typename T>
@@ -80,20 +74,15 @@ void PatchPointers(AudioUnitPropertyID id, std::vector<UInt8>& value, FuzzedData
         case kAudioUnitProperty_MakeConnection:
             return Put(value, offsetof(AudioUnitConnection, sourceAudioUnit),
                        pointer(s.sourceUnit.Get()));
-        case kAudioUnitProperty_SetExternalBuffer: {
-            // A block the harness keeps; the declared size never exceeds it, the address may be
-            // misaligned.
-            const UInt32 bytes = in.ConsumeIntegralInRange<UInt32>(0, 1 << 16);
-            s.blocks.emplace_back(new UInt8[bytes + 16]());
+        case kAudioUnitProperty_SetExternalBuffer:
+            // The declared size never exceeds the session's block; the address may be misaligned.
             Put(value, offsetof(AudioUnitExternalBuffer, buffer),
-                pointer(s.blocks.back().get() + in.ConsumeIntegralInRange(0, 15)));
+                pointer(s.external.data() + in.ConsumeIntegralInRange(0, 15)));
             return Put(value, offsetof(AudioUnitExternalBuffer, size),
-                       in.ConsumeIntegralInRange<UInt32>(0, bytes));
-        }
+                       in.ConsumeIntegralInRange<UInt32>(0, 1 << 16));
         case kAudioUnitProperty_SetRenderCallback:
-            Put(value, offsetof(AURenderCallbackStruct, inputProc),
-                pointer(&fuzz::InputSource::Render));
-            return Put(value, offsetof(AURenderCallbackStruct, inputProcRefCon), &s.source);
+            return Put(value, offsetof(AURenderCallbackStruct, inputProc),
+                       pointer(&fuzz::RenderInput));
         case kAudioUnitProperty_ContextName:
         case kAudioUnitProperty_ElementName:
             return Put(value, 0, pointer(s.name));
@@ -123,10 +112,8 @@ int ReturnedReferenceAt(AudioUnitPropertyID id) {
 }
 
 void OneSelector(FuzzedDataProvider& in, Session& s) {
-    static constexpr SInt16 kSelectors[] = {-4, -3, 0,  1,  2,  3,  4,  5,  6,  7,  8,
-                                            9,  10, 11, 12, 13, 14, 15, 16, 17, 18, 19};
     SInt16 what = in.ConsumeIntegralInRange(0, 7) == 0 ? in.ConsumeIntegral<SInt16>()
-                                                       : in.PickValueInArray(kSelectors);
+                                                       : in.ConsumeIntegralInRange<SInt16>(-4, 19);
     if (what == kComponentOpenSelect || what == kComponentCloseSelect)
         what = kComponentVersionSelect;
     // Blocks pointer arguments point at, alive until the call returns.
@@ -215,8 +202,9 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
             if (frames <= maxFrames) frames = std::min<UInt32>(frames, 65536);
             const UInt32 room = frames <= maxFrames ? frames * 4 : 4096;
             const UInt32 buffers = in.ConsumeIntegralInRange<UInt32>(0, 3);
+            // The sizes a list states are what the last render wrote: any number.
             list = std::make_unique<fuzz::HostBufferList>(
-                buffers, std::vector<UInt32>(buffers, room), in.ConsumeBool(), room);
+                buffers, in.ConsumeIntegralInRange<UInt32>(0, room + 8), in.ConsumeBool(), room);
             auto* ts = reinterpret_cast<AudioTimeStamp*>(block(sizeof(AudioTimeStamp)));
             ts->mSampleTime = Float64(in.ConsumeIntegralInRange<SInt32>(-1, 1 << 20));
             args = {in.ConsumeBool() ? PackPointer(block(4)) : 0, null ? 0 : PackPointer(ts),
@@ -236,30 +224,13 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
     CallComponentSelector(s.unit.Get(), what, args.data(), UInt32(args.size()));
 }
 
-void OneFastPath(FuzzedDataProvider& in, Session& s) {
-    const auto id = UInt32(Scalar(in, 9)), scope = UInt32(Scalar(in, 5)),
-               element = UInt32(Scalar(in, 3));
-    AudioUnitParameterValue v;
-    if (in.ConsumeBool() && s.fast.getParameter != nullptr)
-        s.fast.getParameter(s.fast.storage, id, scope, element, in.ConsumeBool() ? &v : nullptr);
-    else if (s.fast.setParameter != nullptr)
-        s.fast.setParameter(s.fast.storage, id, scope, element, in.ConsumeFloatingPoint<float>(),
-                            UInt32(Scalar(in, 512)));
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return fuzz::RunInput(data, size, [](FuzzedDataProvider& in) {
         Session s;
         s.unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                           s.source.Callback());
-        s.unit.GetFastPaths(s.fast);
-        for (int calls = 0; calls < 64 && in.remaining_bytes() > 0; ++calls) {
-            if (in.ConsumeIntegralInRange(0, 5) == 0)
-                OneFastPath(in, s);
-            else
-                OneSelector(in, s);
-        }
+                           fuzz::kInput);
+        for (int calls = 0; calls < 64 && in.remaining_bytes() > 0; ++calls) OneSelector(in, s);
     });
 }

@@ -2,7 +2,7 @@
 // Parsing must refuse with a message or succeed without harm, and whatever parses must write back
 // and parse again to an equal value. Restored as the tuner's saved state, whatever it holds, it
 // must leave a unit that saves state which restores cleanly and saves again to the same thing, and
-// that still renders.
+// that renders without harm.
 
 #include <string>
 
@@ -34,17 +34,19 @@ void Restore(CFPropertyListRef state, bool initialized) {
     CFRelease(saved);
 
     unit.Uninitialize();
-    fuzz::InputSource source;
-    unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0,
-                     source.Callback());
+    unit.SetProperty(kAudioUnitProperty_SetRenderCallback, kAudioUnitScope_Input, 0, fuzz::kInput);
     if (!fuzz::BuffersFitInMemory(unit) || unit.Initialize() != noErr) return;
     AudioStreamBasicDescription f{};
     unit.GetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, f);
     const UInt32 channels =
         f.mChannelsPerFrame >= 1 && f.mChannelsPerFrame <= 64 ? f.mChannelsPerFrame : 1;
+    AudioTimeStamp ts{};
+    ts.mFlags = kAudioTimeStampSampleTimeValid;
     for (UInt32 i = 0; i < 2; ++i) {
-        fuzz::HostBufferList out(channels, std::vector<UInt32>(channels, 2048), i == 1, 2048);
-        fuzz::RenderChecked(unit, source, 512.0 * i, 512, *out.Get());
+        fuzz::HostBufferList out(channels, 2048, i == 1, 2048);
+        AudioUnitRenderActionFlags flags = 0;
+        ts.mSampleTime = 512.0 * i;
+        unit.Render(&flags, ts, 0, 512, out.Get());
     }
 }
 

@@ -10,19 +10,13 @@
 #include <atomic>
 #include <thread>
 
-#include "core/ComponentEntryPoint.h"
 #include "format/AudioUnitHandle.h"
-#include "tests/core/PassThroughUnit.h"
+#include "tests/core/PropertiesTestUnit.h"
 #include "tests/core/RenderHarness.h"
 
 namespace {
 
 using namespace marvex;
-
-ComponentResult PassThroughEntry(ComponentParameters* params, void* storage) {
-    auto* unit = static_cast<test::PassThroughUnit*>(static_cast<AUBase*>(storage));
-    return ComponentEntryPoint<test::PassThroughUnit>::Dispatch(params, unit);
-}
 
 void CountHeard(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, AudioUnitElement) {
     static_cast<std::atomic<int>*>(refCon)->fetch_add(1, std::memory_order_relaxed);
@@ -31,22 +25,13 @@ void CountHeard(void* refCon, AudioUnit, AudioUnitPropertyID, AudioUnitScope, Au
 // Renders go on until the first listener has heard kHeard errors; afterwards one more failure
 // must reach exactly the listeners left registered.
 TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove) {
-    static const Component component = [] {
-        const ComponentDescription desc{kAudioUnitType_Effect, FourCC("lstn"), FourCC("Mrvx"), 0,
-                                        0};
-        return RegisterComponentEntry(&desc, &PassThroughEntry, "listened unit", 1);
-    }();
-    AudioUnitHandle unit;
-    ASSERT_EQ(AudioUnitHandle::Open(component, unit), noErr);
+    test::OpenTestUnit<test::PassThroughUnit> opened;
+    AudioUnitHandle unit(opened.Instance());  // handed back to its opener at the end
     ASSERT_EQ(unit.Initialize(), noErr);
-    UInt32 maxFrames = 0;
-    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_MaximumFramesPerSlice, kAudioUnitScope_Global, 0,
-                               maxFrames),
-              noErr);
     test::HostBuffers out(2, 16);
-    auto fail = [&](Float64 time) {
+    auto fail = [&](Float64 time) {  // more frames than any slice holds
         AudioUnitRenderActionFlags flags = 0;
-        return unit.Render(&flags, test::TimeStamp(time), 0, maxFrames + 1, &out.get());
+        return unit.Render(&flags, test::TimeStamp(time), 0, 1u << 20, &out.get());
     };
     const AudioUnitPropertyID error = kAudioUnitProperty_LastRenderError;
     constexpr int kHeard = 500;
@@ -84,6 +69,7 @@ TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove)
     EXPECT_EQ(heard.load(), 1);
     for (std::size_t k = 0; k < others.size(); ++k)
         EXPECT_EQ(others[k].load(), registered[k] ? 1 : 0) << "listener " << k;
+    unit.Release();
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(TunerRender, PublishesTheLastChannelsFindings) {
 }
 
 // A host's list may state byte sizes left from an earlier, shorter render: they are no limit.
-// Every frame asked for is handed over, sized, and analysed (parameter_events_fuzzer found the
+// Every frame asked for is handed over, sized, and analysed (a fuzzer found the
 // copied channel skipped, zeroed, and the render reported as a success).
 TEST(TunerRender, HandsOverEveryFrameWhateverSizesTheListStates) {
     SignalSource source;
