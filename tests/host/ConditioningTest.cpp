@@ -42,28 +42,18 @@ std::vector<TuneSegment> tune(const ToneCase& sound, const TuneSettings& setting
 TEST(Conditioning, FindsTheNoteOrSilenceOfEachGeneratedSound) {
     const Row rows[] = {
         // Clean tones over the range: as exact as the tuner is on its own.
-        {tone(Wave::Sine, 7, 12.0), 3.0},  // E1
-        {tone(Wave::Sine, 48, -20.0), 0.2},
+        {tone(Wave::Sine, 7, 12.0), 3.0},   // E1
         {tone(Wave::Sine, 75, 8.0), 12.0},  // C7: periods of 21 samples
-        {tone(Wave::Sawtooth, 19, -15.0), 0.5},
-        {tone(Wave::Sawtooth, 63, 25.0), 3.0},
         // In white noise.
-        {tone(Wave::Sawtooth, 24, 10.0, -6.0, 20.0), 1.0},
         {tone(Wave::Sawtooth, 36, -25.0, -6.0, 6.0), 4.0},
-        {tone(Wave::Sawtooth, 55, 5.0, -6.0, 6.0), 10.0},
         {tone(Wave::Sawtooth, 27, 15.0, -6.0, 0.0), 8.0},
         // Quiet: a distant microphone.
-        {tone(Wave::Sine, 60, 5.0, -20.0), 0.5},
-        {tone(Wave::Sine, 31, -10.0, -40.0), 0.5},
         {tone(Wave::Sine, 48, 20.0, -60.0), 0.5},
         {tone(Wave::Sine, 70, -5.0, -60.0), 8.0},  // periods of 27 samples
-        // Plucked strings that decay, each heard as one note.
+        // A plucked string that decays, heard as one note.
         {tone(Wave::Pluck, 19, 14.0), 1.0},
-        {tone(Wave::Pluck, 43, -4.0), 1.0},
         // No note at all.
-        {noiseAlone(-200.0), 0.0},
         {noiseAlone(-75.0), 0.0},
-        {noiseAlone(-50.0), 0.0},
         {noiseAlone(-20.0), 0.0},
     };
     for (const Row& row : rows) {
@@ -81,18 +71,6 @@ TEST(Conditioning, FindsTheNoteOrSilenceOfEachGeneratedSound) {
         EXPECT_EQ(notes[0].bin, row.tone.bin);
         EXPECT_NEAR(notes[0].centsOff, row.tone.centsOff, row.toleranceCents);
     }
-}
-
-TEST(Conditioning, RawInputLeavesQuietHighTonesUnheard) {
-    // What conditioning is for: at -60 dBFS the half-waves of a high tone are too small for the
-    // tuner to keep; the gate still hears the tone, so it is a sound without a pitch.
-    TuneSettings raw;
-    raw.conditioning.enabled = false;
-    std::vector<TuneSegment::Kind> kinds;
-    for (const TuneSegment& segment : tune(tone(Wave::Sine, 70, 0.0, -60.0), raw))
-        kinds.push_back(segment.kind);
-    using enum TuneSegment::Kind;
-    EXPECT_EQ(kinds, (std::vector{Silence, Unclear, Silence}));
 }
 
 // A NaN or an infinity from a broken input must not poison the filters for the rest of the note.
