@@ -87,14 +87,17 @@ TEST_F(Properties, FormatWritesTakeEffectAndAnnounceOnlyChanges) {
               kAudioUnitErr_PropertyNotWritable);
 }
 
-TEST_F(Properties, AnExternalOutputBufferIsTakenWithoutAnAnnouncement) {
+TEST_F(Properties, AContextNameIsAnnouncedAndAnExternalBufferTakenSilently) {
     ListenerLog log(u());
+    CFStringRef name = CFStringCreateWithCString(nullptr, "Stage", kCFStringEncodingASCII);
+    EXPECT_EQ(Set(kAudioUnitProperty_ContextName, G, 0, &name, sizeof name), noErr);
+    CFRelease(name);
     ASSERT_EQ(u().DoInitialize(), noErr);
     alignas(16) static UInt8 memory[2 * 4096 * 4];  // room for the largest slice
     const AudioUnitExternalBuffer buffer{memory, sizeof memory};
     EXPECT_EQ(Set(kAudioUnitProperty_SetExternalBuffer, Out, 0, &buffer, sizeof buffer), noErr);
     EXPECT_TRUE(u().GetOutput(0)->GetAUBufferList().UsesExternalMemory());
-    EXPECT_TRUE(log.events.empty());
+    EXPECT_EQ(log.events, (Notifications{{kAudioUnitProperty_ContextName, G, 0}}));
 }
 
 }  // namespace
