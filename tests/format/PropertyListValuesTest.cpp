@@ -8,7 +8,6 @@
 #include "format/CFDictionary.h"
 #include "format/CFNumber.h"
 #include "format/CFString.h"
-#include "format/CFURL.h"
 #include "tests/support/NoValueLeaks.h"
 
 namespace marvex::test {
@@ -92,11 +91,6 @@ TEST_F(Values, DictionariesKeyByTextAndArraysStopAtTheirEnds) {
     EXPECT_EQ(CFGetRetainCount(one), 2);
     EXPECT_EQ(CFArrayGetValueAtIndex(values, 1), nullptr);
     ReleaseAll({dict, values, key, one, two});
-}
-
-TEST_F(Values, UrlsRefuseNulBytes) {
-    const UInt8 withNul[] = {'/', 0, 'x'};
-    EXPECT_EQ(CFURLCreateFromFileSystemRepresentation(nullptr, withNul, 3, false), nullptr);
 }
 
 }  // namespace
