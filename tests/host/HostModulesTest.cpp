@@ -52,6 +52,10 @@ TEST(TuneSegmenter, CutsNotesAndSilencesWithMeansAndCents) {
     EXPECT_DOUBLE_EQ(segments[1].meanFrequencyHz, 443.0);
     EXPECT_NEAR(segments[1].centsOff, 1200.0 * std::log2(443.0 / 440.0), 1e-9);
     EXPECT_EQ(segments.back().endFrame, script.blocks.back().frame + 441);
+    // Fed block by block, the opening silence is told at once, however short it is so far.
+    TuneSegmenter streaming(TuneSettings{}, 44100.0);
+    streaming.add(script.blocks[0]);
+    EXPECT_EQ(streaming.takeEvents().size(), 1u);
 }
 
 // Each script against the kinds and bins of the segments it must make (bin -1 for the rest).

@@ -19,7 +19,6 @@ TEST(TextNeedle, PlacesTheMarkAcrossTheBand) {
     // Beyond the band at the edge; no reading, no mark.
     EXPECT_EQ(textNeedle(80.0), "[..........|.........>]");
     EXPECT_EQ(textNeedle(std::nan("")), "[..........|..........]");
-    EXPECT_EQ(textNeedle(20.0, 2), "[..|*.]");
 }
 
 TEST(RecordLine, KeysAndValuesFollowTheContract) {
