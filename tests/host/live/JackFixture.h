@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <jack/jack.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -82,15 +83,15 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    ~JackServer() { stop(); }
+    ~JackServer() { stop(SIGTERM); }
 
     bool ready() const { return mReady; }
     // What jackd said, for a failure message.
     std::string log() const { return slurp(mDir / "jackd.log"); }
     // Stops the server; SIGKILL, the last resort, leaves its semaphores behind: removed here.
-    void stop() {
+    void stop(int signal) {
         if (mPid <= 0) return;
-        ::kill(mPid, SIGTERM);
+        ::kill(mPid, signal);
         if (!waitExit(mPid, std::chrono::seconds(5))) {
             ::kill(mPid, SIGKILL);
             waitExit(mPid, std::chrono::seconds(5));
@@ -173,19 +174,27 @@ private:
     std::size_t mFrame = 0;
 };
 
-// The built `marvex live` with `args`, its standard output read through a pipe.
+// The built `marvex live` with `args`, its standard output read line by line (through a pipe,
+// or through a pseudo-terminal that is also its standard input when `terminal` is set).
 class LiveRun {
 public:
-    explicit LiveRun(const std::vector<std::string>& args) {
+    LiveRun(const std::vector<std::string>& args, bool terminal = false) {
         std::vector<std::string> argv{MARVEX_EXE, "--bundle", MARVEX_BUNDLE, "live"};
         argv.insert(argv.end(), args.begin(), args.end());
-        int err[2], out[2];
+        int err[2], out[2] = {-1, -1};
         ::pipe(err);
-        ::pipe(out);
-        const int null = ::open("/dev/null", O_RDONLY);
-        mPid = runInChild(::fork(), argv, {null, out[1], err[1]});
-        for (int fd : {null, out[1], err[1]}) ::close(fd);
-        mOut = out[0];
+        if (terminal) {
+            mPid = runInChild(::forkpty(&mOut, nullptr, nullptr, nullptr), argv, {-1, -1, err[1]});
+            mTerminal = ::open(::ptsname(mOut), O_RDWR | O_NOCTTY);
+        } else {
+            ::pipe(out);
+            const int null = ::open("/dev/null", O_RDONLY);
+            mPid = runInChild(::fork(), argv, {null, out[1], err[1]});
+            ::close(null);
+            ::close(out[1]);
+            mOut = out[0];
+        }
+        ::close(err[1]);
         mErr = err[0];
     }
     ~LiveRun() {
@@ -193,8 +202,8 @@ public:
             ::kill(mPid, SIGKILL);
             waitExit(mPid, std::chrono::seconds(5));
         }
-        ::close(mOut);
-        ::close(mErr);
+        for (int fd : {mOut, mErr, mTerminal})
+            if (fd >= 0) ::close(fd);
     }
 
     // Reads standard output until `done(text so far)` holds or the time is up.
@@ -219,6 +228,10 @@ public:
             [&](const std::string& text) { return text.find(needle) != std::string::npos; },
             timeout);
     }
+    // Reads what is written during `time`.
+    void readFor(std::chrono::milliseconds time) {
+        readUntil([](const std::string&) { return false; }, time);
+    }
     std::optional<int> wait(std::chrono::milliseconds timeout) {
         if (!mStatus) mStatus = waitExit(mPid, timeout);
         return mStatus;
@@ -231,12 +244,19 @@ public:
             text.append(buffer, static_cast<std::size_t>(got));
         return text;
     }
+    void type(char key) { ::write(mOut, &key, 1); }
     void signal(int number) { ::kill(mPid, number); }
     const std::string& text() const { return mText; }
+    // The pseudo-terminal's settings as the child left them.
+    termios terminalSettings() const {
+        termios settings{};
+        ::tcgetattr(mTerminal, &settings);
+        return settings;
+    }
 
 private:
     pid_t mPid = -1;
-    int mOut = -1, mErr = -1;
+    int mOut = -1, mErr = -1, mTerminal = -1;
     std::string mText;
     std::optional<int> mStatus;
 };

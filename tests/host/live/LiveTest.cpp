@@ -1,5 +1,5 @@
-// `marvex live` against a private JACK server: the events it tells on each input and its
-// failure when the server goes; and its process callback handing over a new reference pitch.
+// `marvex live` against a private JACK server: the events it tells on each input, its failures
+// and its terminal display; and its process callback handing over a new reference pitch.
 
 #include <gtest/gtest.h>
 
@@ -58,7 +58,7 @@ TEST_F(Live, TellsStableNotesAndSilencesInOrderOnEachInput) {
         20s);
     live.signal(SIGTERM);
     ASSERT_EQ(live.wait(10s), 128 + SIGTERM) << live.errors();
-    live.readUntil([](const std::string&) { return false; }, 100ms);  // to the end
+    live.readFor(100ms);
     // Per input: event, note name, cents (checked on note_end, within 1).
     const std::vector<std::tuple<std::string, std::string, double>> expected[] = {
         {{"note", "A4", 0.0},
@@ -123,14 +123,49 @@ TEST(LiveEngine, HandsOverANewReferenceWithoutAllocationLockOrGap) {
     EXPECT_EQ(readings.back().value(kTunerCentralFrequency), 441.0f);
 }
 
-// A server that goes away ends the program with one line and a status of its own. (SIGTERM: a
-// server killed outright keeps its slot in JACK's registry of servers, which holds eight.)
-TEST_F(Live, FailsWithOneLineWhenTheServerGoesAway) {
+// Each failure ends the program with one line and a status of its own.
+TEST_F(Live, FailsWithOneLineAndItsOwnStatus) {
+    {
+        LiveRun live({"--connect", "nobody:out_1"});
+        EXPECT_EQ(live.wait(10s), 8);
+        EXPECT_EQ(live.errors(),
+                  "marvex: no JACK port named 'nobody:out_1' (`jack_lsp` lists them)\n");
+    }
+    {
+        LiveRun live({"--format", "jsonl"});
+        ASSERT_TRUE(live.waitFor("\"ready\"", 10s)) << live.errors();
+        // SIGTERM: a server killed outright keeps its slot in JACK's registry of servers,
+        // which holds eight, so that test runs would soon leave no room for another server.
+        server.stop(SIGTERM);
+        EXPECT_EQ(live.wait(3s), 9);
+        EXPECT_EQ(live.errors(), "marvex: the JACK server went away\n");
+    }
+    // The server is gone now.
     LiveRun live({"--format", "jsonl"});
-    ASSERT_TRUE(live.waitFor("\"ready\"", 10s)) << live.errors();
-    server.stop();
-    EXPECT_EQ(live.wait(3s), 9);
-    EXPECT_EQ(live.errors(), "marvex: the JACK server went away\n");
+    EXPECT_EQ(live.wait(10s), 7);
+    EXPECT_NE(live.errors().find("no JACK server is running (start one"), std::string::npos)
+        << live.errors();
+    EXPECT_EQ(live.text(), "");
+}
+
+// On a terminal the display redraws its lines in place, takes keys without echo, and leaves the
+// terminal as it found it, whether asked to quit or terminated.
+TEST_F(Live, TerminalDisplayRedrawsInPlaceAndRestoresTheTerminal) {
+    for (const bool byKey : {true, false}) {
+        SCOPED_TRACE(byKey ? "q" : "SIGTERM");
+        LiveRun live({"--no-connect"}, true);
+        ASSERT_TRUE(live.waitFor("listening", 10s)) << live.errors();
+        EXPECT_EQ(live.terminalSettings().c_lflag & (ECHO | ICANON), 0u);
+        // Three lines (header, in_1, keys), redrawn from the top.
+        ASSERT_TRUE(live.waitFor("\x1b[3A", 2s)) << live.text();
+        live.type('+');
+        EXPECT_TRUE(live.waitFor("A4 = 441 Hz", 3s));
+        byKey ? live.type('q') : live.signal(SIGTERM);
+        EXPECT_EQ(live.wait(3s), byKey ? 0 : 128 + SIGTERM);
+        live.readFor(100ms);
+        EXPECT_TRUE(live.text().ends_with("\x1b[?25h")) << live.text();
+        EXPECT_EQ(live.terminalSettings().c_lflag & (ECHO | ICANON), ECHO | ICANON);
+    }
 }
 
 }  // namespace
