@@ -27,14 +27,14 @@ done
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+  [[ $(dpkg-query -W -f='${Status}' "$p" 2>/dev/null) == *"ok installed"* ]] || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""
   [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
   export DEBIAN_FRONTEND=noninteractive
   # The 32-bit build links the i386 libplist (multiarch; the next update fetches its index).
-  if [[ " ${missing[*]} " == *":i386 "* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  if [[ " ${missing[*]} " == *":i386 "* ]] && [[ $'\n'$(dpkg --print-foreign-architectures)$'\n' != *$'\n'i386$'\n'* ]]; then
     $sudo_cmd dpkg --add-architecture i386
   fi
   $sudo_cmd apt-get update -qq

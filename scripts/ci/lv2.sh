@@ -80,15 +80,20 @@ for file in usr/bin/marvex usr/share/man/man1/marvex.1.gz usr/lib/marvex/Marvex.
   usr/lib/lv2/marvex.lv2/Marvex.bundle/Marvex.so; do
   [ -f "$scratch/root/$file" ] || { echo "the package lacks /$file"; exit 1; }
 done
-if dpkg-deb -c "$deb" | grep -q ' ./usr/lib/lib'; then
+# Whole outputs are read before searching: grep -q leaving a pipe early would fail the writer
+# with SIGPIPE under pipefail.
+contents=$(dpkg-deb -c "$deb")
+if grep -q ' ./usr/lib/lib' <<<"$contents"; then
   echo "the package puts private libraries in /usr/lib"; exit 1
 fi
-man -l "$scratch/root/usr/share/man/man1/marvex.1.gz" 2>/dev/null | grep -q "marvex analyze" \
-  || { echo "the man page lacks the commands"; exit 1; }
+manual=$(man -l "$scratch/root/usr/share/man/man1/marvex.1.gz" 2>/dev/null)
+grep -q "marvex analyze" <<<"$manual" || { echo "the man page lacks the commands"; exit 1; }
 # Nothing of the build tree may be needed: run from the extracted files only.
-LV2_PATH="$scratch/root/usr/lib/lv2" lv2info urn:marvex:tuner:stereo | grep -q "Binary: *file://$scratch/root/"
+info=$(LV2_PATH="$scratch/root/usr/lib/lv2" lv2info urn:marvex:tuner:stereo)
+grep -q "Binary: *file://$scratch/root/" <<<"$info" || { echo "$info"; exit 1; }
 LV2_PATH="$scratch/root/usr/lib/lv2" lv2apply -i "$scratch/strings.wav" -o "$scratch/packaged.wav" \
   urn:marvex:tuner:mono
 same_samples "$scratch/strings.wav" "$scratch/packaged.wav"
-"$scratch/root/usr/bin/marvex" tune "$scratch/strings.wav" | grep -q "E2 "
+tuned=$("$scratch/root/usr/bin/marvex" tune "$scratch/strings.wav")
+grep -q "E2 " <<<"$tuned" || { echo "$tuned"; exit 1; }
 echo "lv2: ok"
