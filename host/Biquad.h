@@ -24,7 +24,8 @@ public:
     // [render]
     double process(double x) {
         const double y = mB0 * x + mS1;
-        mS1 = mB1 * x - mA1 * y + mS2;
+        // Only one product and one subtraction wait for y: the filter is bound by this chain.
+        mS1 = mB1 * x + mS2 - mA1 * y;
         mS2 = mB2 * x - mA2 * y;
         return y;
     }

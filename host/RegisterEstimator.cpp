@@ -80,22 +80,36 @@ void RegisterEstimator::reset() {
 }
 
 bool RegisterEstimator::push(const float* samples, std::size_t frames) {
+    // The mean of each run of mDecimation samples: for white noise as good as an ideal
+    // low-pass at the new Nyquist (the noise power falls by the same factor), and cheap.
+    const float scale = static_cast<float>(mDecimation);
     bool analysed = false;
-    for (std::size_t i = 0; i < frames; ++i) {
-        // The mean of each run of mDecimation samples: for white noise as good as an ideal
-        // low-pass at the new Nyquist (the noise power falls by the same factor), and cheap.
-        mSum += samples[i];
-        if (++mPhase < mDecimation) continue;
-        mPhase = 0;
-        mHistory[mWrite] = mSum / static_cast<float>(mDecimation);
-        mSum = 0.0f;
-        mWrite = (mWrite + 1) % kWindow;
+    auto emit = [&](float sum) {
+        mHistory[mWrite] = sum / scale;
+        mWrite = mWrite + 1 == kWindow ? 0 : mWrite + 1;
         if (++mSinceAnalysis == kHop) {
             mSinceAnalysis = 0;
             analyse();
             analysed = true;
         }
+    };
+    std::size_t i = 0;
+    // A run the last call left open.
+    if (mPhase > 0) {
+        for (; i < frames && mPhase < mDecimation; ++i, ++mPhase) mSum += samples[i];
+        if (mPhase < mDecimation) return false;
+        emit(mSum);
     }
+    // Whole runs: each its own sum, so the runs' additions overlap.
+    for (; i + mDecimation <= frames; i += mDecimation) {
+        float sum = 0.0f;
+        for (std::size_t k = 0; k < mDecimation; ++k) sum += samples[i + k];
+        emit(sum);
+    }
+    // The start of a run the next call finishes.
+    mSum = 0.0f;
+    mPhase = frames - i;
+    for (; i < frames; ++i) mSum += samples[i];
     return analysed;
 }
 
@@ -106,11 +120,15 @@ void RegisterEstimator::analyse() {
     std::copy(mHistory.get(), mHistory.get() + mWrite, x + (kWindow - mWrite));
     std::fill(x + kWindow, x + kTransform, 0.0f);
 
-    double energy = 0.0;
-    for (std::size_t i = 0; i < kWindow; ++i) energy += double{x[i]} * x[i];
     // The level is the last hop's (46 ms), so that the gate closes soon after a note ends.
-    double recent = 0.0;
-    for (std::size_t i = kWindow - kHop; i < kWindow; ++i) recent += double{x[i]} * x[i];
+    // Both hops in one pass: two independent chains of additions overlap.
+    static_assert(kWindow == 2 * kHop);
+    double older = 0.0, recent = 0.0;
+    for (std::size_t i = 0; i < kHop; ++i) {
+        older += double{x[i]} * x[i];
+        recent += double{x[kHop + i]} * x[kHop + i];
+    }
+    const double energy = older + recent;
     RegisterReading reading;
     reading.levelDbfs =
         recent > 0.0 ? 10.0 * std::log10(recent / static_cast<double>(kHop)) : -200.0;
@@ -137,9 +155,12 @@ void RegisterEstimator::analyse() {
         c[1] = 0.0f;
     }
     fftwf_execute(mTransform->backward);  // x now holds kTransform x the autocorrelation
-    auto nsdf = [&](std::size_t lag) {
-        return squares[lag] > 0.0 ? 2.0 * x[lag] / (kTransform * squares[lag]) : 0.0;
-    };
+    // The normalised autocorrelation, in place of the squares, in a loop of its own so that
+    // its divisions run side by side.
+    double* normalised = squares;
+    for (std::size_t lag = 0; lag <= maxLag; ++lag)
+        normalised[lag] = squares[lag] > 0.0 ? 2.0 * x[lag] / (kTransform * squares[lag]) : 0.0;
+    auto nsdf = [&](std::size_t lag) { return normalised[lag]; };
 
     // Key maxima: the highest point between each upward and the next downward zero crossing,
     // after the first downward one (the peak at lag 0).

@@ -116,13 +116,15 @@ std::span<const float* const> SignalConditioner::process(std::span<const float* 
         Channel& channel = *channelPointer;
         if (analysed) follow(channel, opening);
         float* out = channel.output.data();
+        // The peak is taken in the filter's loop, where it costs nothing: the filter waits on
+        // its own feedback, and a loop of its own could not be vectorised.
         float peak = 0.0f;
         for (std::uint32_t i = 0; i < frames; ++i) {
-            const double y = channel.lowPass[1].process(
-                channel.lowPass[0].process(channel.highPass.process(channel.clean[i])));
-            out[i] = static_cast<float>(y);
+            const auto y = static_cast<float>(channel.lowPass[1].process(
+                channel.lowPass[0].process(channel.highPass.process(channel.clean[i]))));
+            out[i] = y;
+            peak = std::max(peak, std::abs(y));
         }
-        for (std::uint32_t i = 0; i < frames; ++i) peak = std::max(peak, std::abs(out[i]));
         // The level the gain follows: the block's peak, or the last level released.
         const double envelope =
             std::max<double>(peak, channel.envelope * std::pow(release, frames));
