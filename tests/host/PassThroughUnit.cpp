@@ -24,10 +24,11 @@ public:
         const OSStatus pulled = GetInput(0)->PullInput(flags, time, 0, frames);
         if (pulled != noErr) return pulled;
         GetInput(0)->CopyBufferContentsTo(GetOutput(0)->GetBufferList());
-        const auto* first =
-            static_cast<const float*>(GetInput(0)->GetBufferList().mBuffers[0].mData);
+        const AudioBufferList& buffers = GetInput(0)->GetBufferList();
+        const auto* last =
+            static_cast<const float*>(buffers.mBuffers[buffers.mNumberBuffers - 1].mData);
         float sum = 0.0f;
-        for (UInt32 i = 0; i < frames; ++i) sum += first[i];
+        for (UInt32 i = 0; i < frames; ++i) sum += last[i];
         Globals()->SetParameter(2, sum);
         Globals()->SetParameter(3, static_cast<float>(frames));
         Globals()->SetParameter(4, static_cast<float>(time.mSampleTime));

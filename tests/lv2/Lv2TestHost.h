@@ -1,14 +1,16 @@
 #pragma once
-// A small LV2 host on lilv for tests: it loads one bundle the way DAWs do, offers the features
-// the tuner reads (URID map, log, worker, inline-display queue), and runs instances on buffers it
-// owns. The worker is driven by the caller (runWorker) so a test decides when the "worker thread"
-// runs; scheduling from run() neither allocates nor locks.
+// A small LV2 host on lilv for tests: it offers the features the tuner reads (URID map, log,
+// worker, inline-display queue) and runs an instance on buffers it owns. The caller drives the
+// worker (runWorker), so a test decides when the "worker thread" runs; scheduling from run()
+// neither allocates nor locks.
 #include <lilv/lilv.h>
 #include <lv2/log/log.h>
 #include <lv2/urid/urid.h>
 #include <lv2/worker/worker.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -21,34 +23,27 @@
 
 namespace marvex::test {
 
-// Loads the bundle directory `bundle` only (nothing from LV2_PATH).
-class Lv2World {
-public:
-    explicit Lv2World(const std::string& bundle) {
-        LilvNode* node = lilv_new_file_uri(mWorld, nullptr, (bundle + "/").c_str());
-        lilv_world_load_bundle(mWorld, node);
-        lilv_node_free(node);
-    }
-    ~Lv2World() { lilv_world_free(mWorld); }
-    Lv2World(const Lv2World&) = delete;
-    Lv2World& operator=(const Lv2World&) = delete;
-
-    // The plug-in with this URI, or null.
-    const LilvPlugin* plugin(const char* uri) const {
-        LilvNode* node = lilv_new_uri(mWorld, uri);
-        const LilvPlugin* found = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(mWorld), node);
-        lilv_node_free(node);
-        return found;
-    }
-
-private:
-    LilvWorld* mWorld = lilv_world_new();
-};
-
 // One instance with its buffers: control values by port index, audio by channel.
 class Lv2Instance {
 public:
-    Lv2Instance(const LilvPlugin* plugin, double sampleRateHz, bool offerWorker = true);
+    Lv2Instance(const LilvPlugin* plugin, double sampleRateHz, bool offerWorker = true) {
+        mFeatures = {{LV2_URID__map, &mMap},
+                     {LV2_LOG__log, &mLogFeature},
+                     {MARVEX_INLINE_DISPLAY_QUEUE_DRAW, &mQueueDraw}};
+        if (offerWorker) mFeatures.push_back({LV2_WORKER__schedule, &mSchedule});
+        for (const LV2_Feature& f : mFeatures) mFeatureList.push_back(&f);
+        mFeatureList.push_back(nullptr);
+        mInstance = lilv_plugin_instantiate(plugin, sampleRateHz, mFeatureList.data());
+        if (mInstance == nullptr) return;
+        const std::uint32_t ports = lilv_plugin_get_num_ports(plugin);
+        mChannels = (ports - static_cast<std::uint32_t>(mControls.size())) / 2;
+        std::vector<float> defaults(ports, 0.0f);
+        lilv_plugin_get_port_ranges_float(plugin, nullptr, nullptr, defaults.data());
+        for (std::uint32_t p = 0; p < mControls.size(); ++p) {
+            mControls[p] = std::isnan(defaults[p]) ? 0.0f : defaults[p];
+            lilv_instance_connect_port(mInstance, p, &mControls[p]);
+        }
+    }
     ~Lv2Instance() {
         if (mInstance != nullptr) lilv_instance_free(mInstance);
     }
@@ -60,33 +55,57 @@ public:
     explicit operator bool() const { return mInstance != nullptr; }
     const std::string& log() const { return mLog; }
     std::uint32_t channels() const { return mChannels; }
-
+    int drawRequests() const { return mDrawRequests; }
     float& control(std::uint32_t port) { return mControls[port]; }
+
     // Connects the audio ports to the instance's buffers, in place (one buffer per channel for
     // input and output) or not, for blocks of up to maxFrames.
-    void connectAudio(std::uint32_t maxFrames, bool inPlace);
-    float* input(std::uint32_t channel) { return mInputs[channel].data(); }
-    float* output(std::uint32_t channel) {
-        return mInPlace ? mInputs[channel].data() : mOutputs[channel].data();
+    void connectAudio(std::uint32_t maxFrames, bool inPlace) {
+        mInputs.assign(mChannels, std::vector<float>(maxFrames));
+        mOutputs = inPlace ? std::vector<std::vector<float>>() : mInputs;
+        auto& outputs = inPlace ? mInputs : mOutputs;
+        const auto firstAudio = static_cast<std::uint32_t>(mControls.size());
+        for (std::uint32_t c = 0; c < mChannels; ++c) {
+            lilv_instance_connect_port(mInstance, firstAudio + c, mInputs[c].data());
+            lilv_instance_connect_port(mInstance, firstAudio + mChannels + c, outputs[c].data());
+        }
     }
-
     void activate() { lilv_instance_activate(mInstance); }
-    void deactivate() { lilv_instance_deactivate(mInstance); }
     void run(std::uint32_t frames) { lilv_instance_run(mInstance, frames); }
     // Feeds `signal` (one vector per channel) through run() in blocks of `block` frames;
     // returns the output.
     std::vector<std::vector<float>> process(const std::vector<std::vector<float>>& signal,
-                                            std::uint32_t block);
+                                            std::uint32_t block) {
+        if (mInputs.empty() || mInputs[0].size() < block) connectAudio(block, false);
+        const auto& outputs = mOutputs.empty() ? mInputs : mOutputs;
+        std::vector<std::vector<float>> out(mChannels);
+        for (std::size_t at = 0; at < signal[0].size(); at += block) {
+            const auto n =
+                static_cast<std::uint32_t>(std::min<std::size_t>(block, signal[0].size() - at));
+            for (std::uint32_t c = 0; c < mChannels; ++c)
+                std::copy_n(signal[c].begin() + at, n, mInputs[c].begin());
+            run(n);
+            for (std::uint32_t c = 0; c < mChannels; ++c)
+                out[c].insert(out[c].end(), outputs[c].begin(), outputs[c].begin() + n);
+        }
+        return out;
+    }
 
     // The worker: runs what run() scheduled, then hands the responses back as the host would
     // before the next run(). Returns the number of jobs run.
-    int runWorker();
-
-    const LV2_Inline_Display_Interface* inlineDisplay() const {
-        return static_cast<const LV2_Inline_Display_Interface*>(
-            lilv_instance_get_extension_data(mInstance, MARVEX_INLINE_DISPLAY_INTERFACE));
+    int runWorker() {
+        const auto* worker = static_cast<const LV2_Worker_Interface*>(
+            lilv_instance_get_extension_data(mInstance, LV2_WORKER__interface));
+        LV2_Handle handle = lilv_instance_get_handle(mInstance);
+        const std::size_t jobs = mRequests.count;
+        for (std::size_t i = 0; i < jobs; ++i)
+            worker->work(handle, &Queue::push, &mResponses, mRequests.sizes[i],
+                         mRequests.messages[i].data());
+        for (std::size_t i = 0; i < mResponses.count; ++i)
+            worker->work_response(handle, mResponses.sizes[i], mResponses.messages[i].data());
+        mRequests.count = mResponses.count = 0;
+        return static_cast<int>(jobs);
     }
-    int drawRequests() const { return mDrawRequests; }
 
 private:
     // Fixed room, so that scheduling from run() allocates nothing.
@@ -131,12 +150,17 @@ private:
     std::uint32_t mChannels = 0;
     std::array<float, 9> mControls{};
     std::vector<std::vector<float>> mInputs, mOutputs;
-    bool mInPlace = false;
     Queue mRequests, mResponses;
     int mDrawRequests = 0;
 };
 
 // A sine of `frequencyHz` at amplitude 0.5.
-std::vector<float> sine(double frequencyHz, double sampleRateHz, std::size_t frames);
+inline std::vector<float> sine(double frequencyHz, double sampleRateHz, std::size_t frames) {
+    std::vector<float> samples(frames);
+    for (std::size_t i = 0; i < frames; ++i)
+        samples[i] =
+            static_cast<float>(0.5 * std::sin(2.0 * M_PI * frequencyHz * i / sampleRateHz));
+    return samples;
+}
 
 }  // namespace marvex::test

@@ -10,20 +10,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <atomic>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <initializer_list>
-#include <numbers>
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
-#include "tests/host/TempDir.h"
+#include "tests/host/cli/CommandRunner.h"
 
 namespace marvex::test {
 
@@ -56,22 +52,21 @@ inline std::optional<int> waitExit(pid_t pid, std::chrono::milliseconds timeout)
 }
 
 // `jackd --no-realtime -d dummy` under a name of its own, made the default server of this process
-// and its children (JACK_DEFAULT_SERVER) while it runs.
+// and its children (JACK_DEFAULT_SERVER) while it runs; what it says goes to the test's errors.
 class JackServer {
 public:
     JackServer() {
         static int counter = 0;
-        mName = "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const std::string name =
+            "marvex-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
         const int null = ::open("/dev/null", O_RDWR);
-        const int log = ::open((mDir / "jackd.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         // A generous client timeout: a loaded machine must not get a slow client thrown out.
         mPid = runInChild(::fork(),
-                          {"jackd", "--no-realtime", "-t", "10000", "-n", mName, "-d", "dummy",
-                           "-r", "48000", "-p", "256"},
-                          {null, log, log});
+                          {"jackd", "--no-realtime", "-t", "10000", "-n", name, "-d", "dummy", "-r",
+                           "48000", "-p", "256"},
+                          {null, null, -1});
         ::close(null);
-        ::close(log);
-        ::setenv("JACK_DEFAULT_SERVER", mName.c_str(), 1);
+        ::setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         jack_set_error_function([](const char*) {});
         jack_set_info_function([](const char*) {});
         for (const auto end = Clock::now() + std::chrono::seconds(10);
@@ -83,56 +78,32 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
     }
-    ~JackServer() { stop(SIGTERM); }
+    ~JackServer() { stop(); }
 
     bool ready() const { return mReady; }
-    // What jackd said, for a failure message.
-    std::string log() const { return slurp(mDir / "jackd.log"); }
-    // Stops the server; SIGKILL, the last resort, leaves its semaphores behind: removed here.
-    void stop(int signal) {
+    // SIGTERM only: a server killed outright keeps its slot in JACK's registry of servers, which
+    // holds eight, so that test runs would soon leave no room for another server.
+    void stop() {
         if (mPid <= 0) return;
-        ::kill(mPid, signal);
-        if (!waitExit(mPid, std::chrono::seconds(5))) {
-            ::kill(mPid, SIGKILL);
-            waitExit(mPid, std::chrono::seconds(5));
-        }
-        mPid = -1;
-        std::error_code error;
-        for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error))
-            if (entry.path().filename().string().find("_" + mName + "_") != std::string::npos)
-                std::filesystem::remove(entry.path(), error);
+        ::kill(mPid, SIGTERM);
+        waitExit(std::exchange(mPid, -1), std::chrono::seconds(5));
     }
 
 private:
-    TempDir mDir;
-    std::string mName;
     pid_t mPid = -1;
     bool mReady = false;
 };
 
-// One output's samples at the servers' 48 kHz: a sine of each frequency for its seconds.
-inline std::vector<float> melody(std::initializer_list<std::pair<double, double>> notes) {
-    std::vector<float> samples;
-    double phase = 0.0;
-    for (const auto& [hz, seconds] : notes) {
-        for (int i = 0; i < static_cast<int>(seconds * 48000.0); ++i) {
-            samples.push_back(static_cast<float>(0.5 * std::sin(phase)));
-            phase += 2 * std::numbers::pi * hz / 48000.0;
-        }
-    }
-    return samples;
-}
-
-// A JACK client with outputs out_1..out_N playing given samples on cue, silent before and after.
+// A JACK client "tones" with an output per channel of `melodies` (out_1, out_2, ...), each
+// playing its melody once from the period it is first connected in, then silence.
 class TonePlayer {
 public:
-    explicit TonePlayer(std::uint32_t outputs) {
+    explicit TonePlayer(Channels melodies) : mMelodies(std::move(melodies)) {
         jack_status_t status{};
         mClient = jack_client_open("tones", JackNoStartServer, &status);
         if (mClient == nullptr) return;
-        mName = jack_get_client_name(mClient);
-        for (std::uint32_t i = 0; i < outputs; ++i)
-            mPorts.push_back(jack_port_register(mClient, ("out_" + std::to_string(i + 1)).c_str(),
+        for (std::size_t i = 0; i < mMelodies.size(); ++i)
+            mPorts.push_back(jack_port_register(mClient, port(i).substr(6).c_str(),
                                                 JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0));
         jack_set_process_callback(mClient, &TonePlayer::process, this);
         jack_activate(mClient);
@@ -141,37 +112,28 @@ public:
         if (mClient != nullptr) jack_client_close(mClient);
     }
     bool ready() const { return mClient != nullptr; }
-    std::string port(std::uint32_t output) const {
-        return mName + ":out_" + std::to_string(output + 1);
-    }
-    // Starts playing, one melody per output, from the next period.
-    void play(std::vector<std::vector<float>> melodies) {
-        mMelodies = std::move(melodies);
-        mPlaying.store(true, std::memory_order_release);
+    static std::string port(std::size_t output) {
+        return "tones:out_" + std::to_string(output + 1);
     }
 
 private:
     static int process(jack_nframes_t frames, void* self) {
         auto* player = static_cast<TonePlayer*>(self);
-        const bool playing = player->mPlaying.load(std::memory_order_acquire);
         for (std::size_t c = 0; c < player->mPorts.size(); ++c) {
             auto* out = static_cast<float*>(jack_port_get_buffer(player->mPorts[c], frames));
-            for (jack_nframes_t i = 0; i < frames; ++i) {
-                const std::size_t at = player->mFrame + i;
-                out[i] =
-                    playing && at < player->mMelodies[c].size() ? player->mMelodies[c][at] : 0.0f;
-            }
+            std::vector<float>& melody = player->mMelodies[c];
+            const std::size_t from = player->mPlayed[c];
+            const std::size_t n = std::min<std::size_t>(frames, melody.size() - from);
+            std::fill(std::copy_n(melody.begin() + from, n, out), out + frames, 0.0f);
+            if (jack_port_connected(player->mPorts[c]) > 0) player->mPlayed[c] += n;
         }
-        if (playing) player->mFrame += frames;
         return 0;
     }
 
     jack_client_t* mClient = nullptr;
-    std::string mName;
     std::vector<jack_port_t*> mPorts;
-    std::vector<std::vector<float>> mMelodies;
-    std::atomic<bool> mPlaying{false};
-    std::size_t mFrame = 0;
+    Channels mMelodies;
+    std::vector<std::size_t> mPlayed = std::vector<std::size_t>(mMelodies.size());
 };
 
 // The built `marvex live` with `args`, its standard output read line by line (through a pipe,
@@ -181,28 +143,27 @@ public:
     LiveRun(const std::vector<std::string>& args, bool terminal = false) {
         std::vector<std::string> argv{MARVEX_EXE, "--bundle", MARVEX_BUNDLE, "live"};
         argv.insert(argv.end(), args.begin(), args.end());
-        int err[2], out[2] = {-1, -1};
-        ::pipe(err);
+        const int err = ::open((mDir / "err").c_str(), O_WRONLY | O_CREAT, 0644);
         if (terminal) {
-            mPid = runInChild(::forkpty(&mOut, nullptr, nullptr, nullptr), argv, {-1, -1, err[1]});
+            mPid = runInChild(::forkpty(&mOut, nullptr, nullptr, nullptr), argv, {-1, -1, err});
             mTerminal = ::open(::ptsname(mOut), O_RDWR | O_NOCTTY);
         } else {
+            int out[2];
             ::pipe(out);
             const int null = ::open("/dev/null", O_RDONLY);
-            mPid = runInChild(::fork(), argv, {null, out[1], err[1]});
+            mPid = runInChild(::fork(), argv, {null, out[1], err});
             ::close(null);
             ::close(out[1]);
             mOut = out[0];
         }
-        ::close(err[1]);
-        mErr = err[0];
+        ::close(err);
     }
     ~LiveRun() {
         if (!mStatus) {
             ::kill(mPid, SIGKILL);
             waitExit(mPid, std::chrono::seconds(5));
         }
-        for (int fd : {mOut, mErr, mTerminal})
+        for (int fd : {mOut, mTerminal})
             if (fd >= 0) ::close(fd);
     }
 
@@ -228,22 +189,13 @@ public:
             [&](const std::string& text) { return text.find(needle) != std::string::npos; },
             timeout);
     }
-    // Reads what is written during `time`.
-    void readFor(std::chrono::milliseconds time) {
-        readUntil([](const std::string&) { return false; }, time);
-    }
+    // Waits for the program to end, then reads the rest of what it wrote.
     std::optional<int> wait(std::chrono::milliseconds timeout) {
         if (!mStatus) mStatus = waitExit(mPid, timeout);
+        if (mStatus) readUntil([](const std::string&) { return false; }, std::chrono::seconds(1));
         return mStatus;
     }
-    std::string errors() {
-        std::string text;
-        char buffer[4096];
-        ::fcntl(mErr, F_SETFL, O_NONBLOCK);
-        for (ssize_t got; (got = ::read(mErr, buffer, sizeof buffer)) > 0;)
-            text.append(buffer, static_cast<std::size_t>(got));
-        return text;
-    }
+    std::string errors() const { return slurp(mDir / "err"); }
     void type(char key) { ::write(mOut, &key, 1); }
     void signal(int number) { ::kill(mPid, number); }
     const std::string& text() const { return mText; }
@@ -255,8 +207,9 @@ public:
     }
 
 private:
+    TempDir mDir;  // for its standard error
     pid_t mPid = -1;
-    int mOut = -1, mErr = -1, mTerminal = -1;
+    int mOut = -1, mTerminal = -1;
     std::string mText;
     std::optional<int> mStatus;
 };
