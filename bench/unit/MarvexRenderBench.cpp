@@ -29,21 +29,21 @@ void BM_MarvexRender(benchmark::State& state) {
     // Ten seconds of tone, played in a loop by the callback's sample time.
     const std::size_t length = 10 * 44100;
     SignalSource source;
-    for (UInt32 c = 0; c < channels; ++c) source.channels.push_back(Sine(440.0, kRate, length));
+    for (UInt32 c = 0; c < channels; ++c) source.channels.push_back(sine(440.0, kRate, length));
     if (source.AttachTo(unit) != noErr || unit.Initialize() != noErr) {
         state.SkipWithError("initialise failed");
         return;
     }
 
     std::vector<std::vector<float>> out(channels, std::vector<float>(kBlock));
-    BufferList list(channels);
+    HostBufferList list(channels, 0, false);
     AudioTimeStamp time{};
     std::size_t at = 0;
     for (auto _ : state) {
         for (UInt32 c = 0; c < channels; ++c) list[c] = AudioBuffer{1, kBlock * 4, out[c].data()};
         time.mSampleTime = static_cast<Float64>(at);
         AudioUnitRenderActionFlags flags = 0;
-        if (unit.Render(&flags, time, 0, kBlock, list.list()) != noErr) {
+        if (unit.Render(&flags, time, 0, kBlock, &list.get()) != noErr) {
             state.SkipWithError("render failed");
             break;
         }

@@ -11,9 +11,7 @@ namespace marvex::test {
 // Tests derive from it to observe or fault the steps the core calls.
 class PassThroughUnit : public AUBase {
 public:
-    explicit PassThroughUnit(ComponentInstance instance = nullptr, UInt32 inputs = 1,
-                             UInt32 outputs = 1, UInt32 groups = 0, UInt32 parts = 0)
-        : AUBase(instance, inputs, outputs, groups, parts) {}
+    explicit PassThroughUnit(ComponentInstance instance = nullptr) : AUBase(instance, 1, 1, 0, 0) {}
 
     bool StreamFormatWritable(AudioUnitScope, AudioUnitElement) override {
         return !IsInitialized();

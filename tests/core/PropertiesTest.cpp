@@ -7,6 +7,7 @@
 #include "format/AudioUnitExternalBuffer.h"
 #include "format/CFString.h"
 #include "tests/core/PropertiesTestUnit.h"
+#include "tests/support/NoValueLeaks.h"
 
 namespace marvex::test {
 namespace {
@@ -14,18 +15,17 @@ namespace {
 constexpr AudioUnitScope G = kAudioUnitScope_Global, In = kAudioUnitScope_Input,
                          Out = kAudioUnitScope_Output;
 
-class Properties : public ::testing::Test {
+class Properties : public NoValueLeaks {
 protected:
     void TearDown() override {
         unit.reset();
-        EXPECT_EQ(LiveValueCount(), liveBefore) << "a property-list value leaked";
+        NoValueLeaks::TearDown();
     }
     OSStatus Set(AudioUnitPropertyID id, AudioUnitScope s, AudioUnitElement e, const void* value,
                  UInt32 size) {
         return StatusOf([&] { return u().DispatchSetProperty(id, s, e, value, size); });
     }
     PassThroughUnit& u() { return **unit; }
-    long liveBefore = LiveValueCount();
     std::unique_ptr<OpenTestUnit<PassThroughUnit>> unit{new OpenTestUnit<PassThroughUnit>};
 };
 
@@ -89,7 +89,7 @@ TEST_F(Properties, FormatWritesTakeEffectAndAnnounceOnlyChanges) {
 
 TEST_F(Properties, AContextNameIsAnnouncedAndAnExternalBufferTakenSilently) {
     ListenerLog log(u());
-    CFStringRef name = CFStringCreateWithCString(nullptr, "Stage", kCFStringEncodingASCII);
+    CFStringRef name = Str("Stage");
     EXPECT_EQ(Set(kAudioUnitProperty_ContextName, G, 0, &name, sizeof name), noErr);
     CFRelease(name);
     ASSERT_EQ(u().DoInitialize(), noErr);

@@ -10,6 +10,7 @@
 #include "format/CFNumber.h"
 #include "format/CFString.h"
 #include "tests/core/PropertiesTestUnit.h"
+#include "tests/support/NoValueLeaks.h"
 
 namespace marvex::test {
 namespace {
@@ -20,9 +21,6 @@ constexpr AudioUnitScope G = kAudioUnitScope_Global, In = kAudioUnitScope_Input,
 using Dict = CFMutableDictionaryRef;
 CFNumberRef Int(SInt32 v) {
     return CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
-}
-CFStringRef Text(const char* text) {
-    return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
 }
 // Stores a key and value created for it (constant keys are immortal), dropping the creator's
 // references.
@@ -52,11 +50,11 @@ CFDataRef Data(const std::vector<UInt8>& bytes, std::size_t length) {
     return CFDataCreate(nullptr, bytes.data(), CFIndex(length));
 }
 
-class SavedState : public ::testing::Test {
+class SavedState : public NoValueLeaks {
 protected:
     void TearDown() override {
         units.clear();
-        EXPECT_EQ(LiveValueCount(), liveBefore) << "a property-list value leaked";
+        NoValueLeaks::TearDown();
     }
     AUBase& Open() {
         auto unit = std::make_shared<OpenTestUnit<PassThroughUnit>>();
@@ -83,7 +81,6 @@ protected:
         EXPECT_EQ(preset.presetNumber, -1);
         return preset.presetName;
     }
-    long liveBefore = LiveValueCount();
     std::vector<std::shared_ptr<void>> units;
 };
 
@@ -92,7 +89,7 @@ TEST_F(SavedState, RestoresWhatItSavedAndSavesItAgainByteForByte) {
     a.Globals()->SetParameter(7, -2.25f);
     a.Globals()->SetParameter(1, 0.5f);
     a.GetElement(In, 0)->SetParameter(3, 1.0f);
-    CFStringRef mic = Text("Mic"), warm = Text("Warm");
+    CFStringRef mic = Str("Mic"), warm = Str("Warm");
     a.GetElement(In, 0)->SetName(mic);
     const AUPreset preset{-1, warm};
     a.DispatchSetProperty(kAudioUnitProperty_PresentPreset, G, 0, &preset, sizeof preset);
@@ -114,8 +111,7 @@ TEST_F(SavedState, RestoresWhatItSavedAndSavesItAgainByteForByte) {
     Dict again = Save(b);
     EXPECT_TRUE(CFEqual(saved, again));  // numbers, data bytes, names and all
 
-    for (CFTypeRef owned : {(CFTypeRef)mic, (CFTypeRef)warm, (CFTypeRef)saved, (CFTypeRef)again})
-        CFRelease(owned);
+    ReleaseAll({mic, warm, saved, again});
 }
 
 TEST_F(SavedState, TheBlobWalkStopsAtWhatItCannotUseAndNeverReadsPastTheData) {
@@ -144,17 +140,17 @@ TEST_F(SavedState, TheBlobWalkStopsAtWhatItCannotUseAndNeverReadsPastTheData) {
 // changes, and nothing of them is left alive.
 TEST_F(SavedState, HostileDictionariesAreRefusedWithoutChangingAnything) {
     const std::pair<const char*, std::function<void(Dict)>> rows[] = {
-        {"version is text", [](Dict d) { Put(d, "version", Text("0")); }},
+        {"version is text", [](Dict d) { Put(d, "version", Str("0")); }},
         {"version 1", [](Dict d) { Put(d, "version", Int(1)); }},
         {"version -1", [](Dict d) { Put(d, "version", Int(-1)); }},
-        {"data is text", [](Dict d) { Put(d, "data", Text("x")); }},
+        {"data is text", [](Dict d) { Put(d, "data", Str("x")); }},
     };
     AUBase& unit = Open();
     unit.Globals()->SetParameter(1, 0.5f);
     ListenerLog log(unit);
     for (const auto& [what, breakIt] : rows) {
         const auto blob = Blob({{G, 0, 1, 1, Bits(9.0f)}});
-        Dict state = Put(Put(Save(unit), "data", Data(blob, blob.size())), "name", Text("new"));
+        Dict state = Put(Put(Save(unit), "data", Data(blob, blob.size())), "name", Str("new"));
         breakIt(state);
         EXPECT_EQ(Restore(unit, state), kAudioUnitErr_InvalidPropertyValue) << what;
         CFRelease(state);

@@ -6,9 +6,11 @@
 #include <new>
 
 #include "tests/elements/TestUnit.h"
+#include "tests/support/HostBufferList.h"
 
 namespace {
 
+using marvex::test::HostBufferList;
 using marvex::test::ThrownStatus;
 
 CAStreamBasicDescription Float(UInt32 channels) {
@@ -16,17 +18,6 @@ CAStreamBasicDescription Float(UInt32 channels) {
     format.SetCanonical(channels, false);
     return format;
 }
-
-// A host's list with room for up to four buffers.
-struct HostList {
-    HostList(UInt32 buffers, UInt32 bytes = 0, float* a = nullptr, float* b = nullptr) {
-        list.mNumberBuffers = buffers;
-        list.mBuffers[0] = {1, bytes, a};
-        more[0] = {1, bytes, b};
-    }
-    AudioBufferList list;
-    AudioBuffer more[3];
-};
 
 const CAStreamBasicDescription kStereo = Float(2);
 
@@ -53,14 +44,13 @@ TEST(BufferList, StreamsShareOneBlockOn16ByteBoundariesAndNeverOverrunIt) {
 TEST(BufferList, ListsMoveInAndOutOnlyWithinTheirRoom) {
     AUBufferList buffers;
     buffers.Allocate(kStereo, 4);
-    float left[4] = {}, right[4] = {};
-    HostList host(2, 16, left, right), one(1), three(3);
-    EXPECT_EQ(buffers.SetBufferList(host.list).mBuffers[1].mData, right);
+    HostBufferList host(2, 16), one(1, 0, false), three(3, 0, false);
+    EXPECT_EQ(buffers.SetBufferList(host.get()).mBuffers[1].mData, host[1].mData);
     buffers.PrepareBuffer(kStereo, 4);
-    EXPECT_EQ(ThrownStatus([&] { buffers.CopyBufferListTo(one.list); }), -1);
-    buffers.CopyBufferListTo(three.list);
-    EXPECT_EQ(three.list.mNumberBuffers, 2u);
-    EXPECT_EQ(three.more[0].mData, buffers.GetMemory() + 16);
+    EXPECT_EQ(ThrownStatus([&] { buffers.CopyBufferListTo(one.get()); }), -1);
+    buffers.CopyBufferListTo(three.get());
+    EXPECT_EQ(three.get().mNumberBuffers, 2u);
+    EXPECT_EQ(three[1].mData, buffers.GetMemory() + 16);
 }
 
 TEST(BufferList, HostBufferIsTakenOnlyWhenLargeEnoughAndNeverFreed) {

@@ -4,15 +4,13 @@
 
 #include "format/CFNumber.h"
 #include "tests/elements/TestUnit.h"
+#include "tests/support/NoValueLeaks.h"
 
 namespace {
 
+using marvex::test::Str;
 using marvex::test::TestUnit;
 using marvex::test::ThrownStatus;
-
-CFStringRef Str(const char* text) {
-    return CFStringCreateWithCString(kCFAllocatorDefault, text, kCFStringEncodingUTF8);
-}
 
 // A dictionary of the given pairs; takes over one reference of each key and value.
 CFDictionaryRef Dict(std::initializer_list<std::pair<CFTypeRef, CFTypeRef>> pairs) {
@@ -27,13 +25,12 @@ CFDictionaryRef Dict(std::initializer_list<std::pair<CFTypeRef, CFTypeRef>> pair
 }
 
 // Every test ends with no property-list value left alive.
-class ScopeTest : public ::testing::Test {
+class ScopeTest : public marvex::test::NoValueLeaks {
 protected:
     void TearDown() override {
         scope.SetNumberOfElements(0);
-        EXPECT_EQ(marvex::LiveValueCount(), live);
+        NoValueLeaks::TearDown();
     }
-    const long live = marvex::LiveValueCount();
     TestUnit unit;
     AUScope scope;
 };

@@ -12,11 +12,10 @@ namespace marvex::test {
 struct TestUnit : AUElementCreator, AUElementOwner {
     bool initialized = false;
     UInt32 maxFrames = 1156;
-    UInt8 apiVersion = 2;
 
     bool IsInitialized() const override { return initialized; }
     UInt32 GetMaxFramesPerSlice() const override { return maxFrames; }
-    UInt8 AudioUnitAPIVersion() const override { return apiVersion; }
+    UInt8 AudioUnitAPIVersion() const override { return 2; }
     AUElement* CreateElement(AudioUnitScope scope, AudioUnitElement) override {
         if (scope == kAudioUnitScope_Input) return new AUInputElement(this);
         if (scope == kAudioUnitScope_Output) return new AUOutputElement(this);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <cstdio>
 #include <string>
 
 #include "format/CFArray.h"
@@ -16,13 +16,9 @@ namespace {
 
 class PlistFile : public NoValueLeaks {
 protected:
-    void SetUp() override { ASSERT_NE(::mkdtemp(mDir.data()), nullptr); }
-    void TearDown() override {
-        std::system(("rm -rf '" + mDir + "'").c_str());
-        NoValueLeaks::TearDown();
+    static std::string Path(const std::string& name) {
+        return testing::TempDir() + "marvex-plist-" + name;
     }
-    std::string Path(const std::string& name) const { return mDir + "/" + name; }
-    std::string mDir = "/tmp/marvex-plist-XXXXXX";
 };
 
 // Written to a file and read back, saved state keeps every value and the kind of each number.
@@ -46,6 +42,7 @@ TEST_F(PlistFile, ClassInfoShapedValuesRoundTripWithTheirKinds) {
     EXPECT_FALSE(CFNumberIsFloatType(number("part")));
     EXPECT_TRUE(CFNumberIsFloatType(number("cpu-load")));
     ReleaseAll({back, value});
+    std::remove(path.c_str());
 }
 
 TEST_F(PlistFile, MalformedAndHostileInputIsRefusedWithAMessage) {

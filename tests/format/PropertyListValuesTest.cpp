@@ -13,22 +13,7 @@
 namespace marvex::test {
 namespace {
 
-CFStringRef Str(const char* text) {
-    return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
-}
-
 using Values = NoValueLeaks;
-
-TEST_F(Values, CountedValuesFreeAtTheLastReleaseAndConstantsNever) {
-    const long before = LiveValueCount();
-    CFStringRef s = Str("Pitch");
-    CFRelease(CFRetain(s));
-    EXPECT_EQ(LiveValueCount(), before + 1);
-    CFRelease(s);
-    EXPECT_EQ(LiveValueCount(), before);
-    for (int i = 0; i < 3; ++i) CFRelease(CFSTR("element-name"));
-    EXPECT_EQ(CFSTR("element-name"), ConstantString("element-name"));
-}
 
 TEST_F(Values, StringsRefuseInvalidTextAndCopiesNeverSplitACharacter) {
     const char* refused[] = {"\xC3(", "\xED\xA0\x80" /* surrogate */,

@@ -21,6 +21,7 @@
 #include "format/AudioUnitProperties.h"
 #include "format/CFBase.h"
 #include "format/ComponentServices.h"
+#include "tests/support/HostBufferList.h"
 
 extern "C" ComponentResult MarvexEntry(ComponentParameters* params, void* storage);
 
@@ -69,29 +70,6 @@ inline OSStatus RenderInput(void*, AudioUnitRenderActionFlags*, const AudioTimeS
     return noErr;
 }
 constexpr AURenderCallbackStruct kInput{&RenderInput, nullptr};
-
-// A caller-side buffer list: a list block sized for `count` buffers and, per buffer, a separate
-// block of exactly `roomBytes` (or a null data pointer). A render's caller promises room for the
-// frames it asks for; the byte size it states is an output of the last render, so `statedSize` may
-// say anything.
-class HostBufferList {
-public:
-    HostBufferList(UInt32 count, UInt32 statedSize, bool null, UInt32 roomBytes) : mData(count) {
-        std::size_t bytes = 0;
-        if (!AudioBufferListByteSize(count, bytes)) Fail("buffer list size");
-        mBlock.assign(bytes, 0);
-        Get()->mNumberBuffers = count;
-        for (UInt32 b = 0; b < count; ++b) {
-            if (!null) mData[b].reset(new UInt8[roomBytes == 0 ? 1 : roomBytes]());
-            Get()->mBuffers[b] = {1, statedSize, mData[b].get()};
-        }
-    }
-    AudioBufferList* Get() { return reinterpret_cast<AudioBufferList*>(mBlock.data()); }
-
-private:
-    std::vector<UInt8> mBlock;  // exactly the list's size, from operator new (suitably aligned)
-    std::vector<std::unique_ptr<UInt8[]>> mData;
-};
 
 // Whether initialising would make the unit allocate buffers a real host could back (a few hundred
 // megabytes at most). Under AddressSanitizer an allocation that cannot be met aborts instead of

@@ -122,7 +122,7 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
         blocks.emplace_back(new UInt8[size == 0 ? 1 : size]());
         return blocks.back().get();
     };
-    std::unique_ptr<fuzz::HostBufferList> list;
+    std::unique_ptr<test::HostBufferList> list;
     std::vector<ComponentParameterWord> args;
     const bool null = in.ConsumeIntegralInRange(0, 7) == 0;
     const AudioUnitPropertyID id = UInt32(Scalar(in, 40));
@@ -203,13 +203,13 @@ void OneSelector(FuzzedDataProvider& in, Session& s) {
             const UInt32 room = frames <= maxFrames ? frames * 4 : 4096;
             const UInt32 buffers = in.ConsumeIntegralInRange<UInt32>(0, 3);
             // The sizes a list states are what the last render wrote: any number.
-            list = std::make_unique<fuzz::HostBufferList>(
-                buffers, in.ConsumeIntegralInRange<UInt32>(0, room + 8), in.ConsumeBool(), room);
+            const UInt32 stated = in.ConsumeIntegralInRange<UInt32>(0, room + 8);
+            list = std::make_unique<test::HostBufferList>(buffers, stated, room, !in.ConsumeBool());
             auto* ts = reinterpret_cast<AudioTimeStamp*>(block(sizeof(AudioTimeStamp)));
             ts->mSampleTime = Float64(in.ConsumeIntegralInRange<SInt32>(-1, 1 << 20));
             args = {in.ConsumeBool() ? PackPointer(block(4)) : 0, null ? 0 : PackPointer(ts),
                     Scalar(in, 1), PackUInt32(frames),
-                    in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : PackPointer(list->Get())};
+                    in.ConsumeIntegralInRange(0, 7) == 0 ? 0 : PackPointer(&list->get())};
             break;
         }
         case kAudioUnitInitializeSelect:

@@ -40,13 +40,10 @@ void Restore(CFPropertyListRef state, bool initialized) {
     unit.GetProperty(kAudioUnitProperty_StreamFormat, kAudioUnitScope_Output, 0, f);
     const UInt32 channels =
         f.mChannelsPerFrame >= 1 && f.mChannelsPerFrame <= 64 ? f.mChannelsPerFrame : 1;
-    AudioTimeStamp ts{};
-    ts.mFlags = kAudioTimeStampSampleTimeValid;
     for (UInt32 i = 0; i < 2; ++i) {
-        fuzz::HostBufferList out(channels, 2048, i == 1, 2048);
+        test::HostBufferList out(channels, 2048, i != 1);
         AudioUnitRenderActionFlags flags = 0;
-        ts.mSampleTime = 512.0 * i;
-        unit.Render(&flags, ts, 0, 512, out.Get());
+        unit.Render(&flags, test::TimeStamp(512.0 * i), 0, 512, &out.get());
     }
 }
 

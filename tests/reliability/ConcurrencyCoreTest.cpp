@@ -12,7 +12,7 @@
 
 #include "format/AudioUnitHandle.h"
 #include "tests/core/PropertiesTestUnit.h"
-#include "tests/core/RenderHarness.h"
+#include "tests/support/HostBufferList.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ TEST(ConcurrencyCore, FailingRendersCallListenersThatControlThreadsAddAndRemove)
     test::OpenTestUnit<test::PassThroughUnit> opened;
     AudioUnitHandle unit(opened.Instance());  // handed back to its opener at the end
     ASSERT_EQ(unit.Initialize(), noErr);
-    test::HostBuffers out(2, 16);
+    test::HostBufferList out(2, 64);
     auto fail = [&](Float64 time) {  // more frames than any slice holds
         AudioUnitRenderActionFlags flags = 0;
         return unit.Render(&flags, test::TimeStamp(time), 0, 1u << 20, &out.get());

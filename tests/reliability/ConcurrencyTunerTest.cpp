@@ -7,7 +7,7 @@
 
 #include <array>
 #include <atomic>
-#include <cstring>
+#include <bit>
 #include <thread>
 #include <vector>
 
@@ -27,7 +27,7 @@ struct Tuner {
     SignalSource source;
 
     Tuner() {
-        source.channels = {Sine(440.0, kRate, kFrames), Sine(196.0, kRate, kFrames, 0.3)};
+        source.channels = {sine(440.0, kRate, kFrames), sine(196.0, kRate, kFrames, 0.3)};
         EXPECT_EQ(SetFormats(unit, 2, kRate), noErr);
         EXPECT_EQ(source.AttachTo(unit), noErr);
         EXPECT_EQ(unit.Initialize(), noErr);
@@ -35,10 +35,8 @@ struct Tuner {
 
     std::array<UInt32, kNumberOfParameters> Results() {
         std::array<UInt32, kNumberOfParameters> bits{};
-        for (AudioUnitParameterID id = 0; id < kNumberOfParameters; ++id) {
-            const float v = Parameter(unit, id);
-            std::memcpy(&bits[id], &v, sizeof v);
-        }
+        for (AudioUnitParameterID id = 0; id < kNumberOfParameters; ++id)
+            bits[id] = std::bit_cast<UInt32>(Parameter(unit, id));
         return bits;
     }
 };

@@ -1,7 +1,6 @@
 #include "tests/support/AllocationCounter.h"
 
-#include <cstdlib>
-#include <new>
+#include <cstddef>
 
 // Sanitizers interpose the malloc family themselves, and a second interposer would hand their
 // allocator memory it does not know; under them their allocation hook counts instead.
@@ -92,70 +91,3 @@ std::size_t CountAllocations::count() const {
 }
 
 }  // namespace marvex::test
-
-namespace {
-
-// operator new goes through the malloc family, where it is counted.
-void* allocate(std::size_t size, std::size_t alignment) {
-    if (size == 0) size = 1;
-    void* p = nullptr;
-    if (alignment > alignof(std::max_align_t)) {
-        if (posix_memalign(&p, alignment, size) != 0) p = nullptr;
-    } else {
-        p = std::malloc(size);
-    }
-    if (p == nullptr) throw std::bad_alloc();
-    return p;
-}
-
-}  // namespace
-void* operator new(std::size_t size) {
-    return allocate(size, 0);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size, 0);
-}
-void* operator new(std::size_t size, std::align_val_t a) {
-    return allocate(size, static_cast<std::size_t>(a));
-}
-void* operator new[](std::size_t size, std::align_val_t a) {
-    return allocate(size, static_cast<std::size_t>(a));
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size, 0);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
-    std::free(p);
-}

@@ -6,8 +6,8 @@ namespace marvex::test {
 
 // Counts heap allocations made on the calling thread while a CountAllocations object lives:
 // malloc, calloc, realloc, aligned_alloc and posix_memalign, whoever calls them (C code, the C++
-// runtime allocating a thrown exception, operator new, which marvex_test_alloc routes through
-// malloc). Linking marvex_test_alloc into a test interposes those functions, forwarding to
+// runtime allocating a thrown exception, the standard operator new, which calls malloc or
+// aligned_alloc). Linking marvex_test_alloc into a test interposes those functions, forwarding to
 // glibc's own; under AddressSanitizer or ThreadSanitizer, which interpose them already, the
 // sanitizer's allocation hook counts instead.
 class CountAllocations {

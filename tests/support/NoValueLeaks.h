@@ -5,8 +5,13 @@
 #include <initializer_list>
 
 #include "format/CFBase.h"
+#include "format/CFString.h"
 
 namespace marvex::test {
+
+inline CFStringRef Str(const char* text) {
+    return CFStringCreateWithCString(nullptr, text, kCFStringEncodingUTF8);
+}
 
 inline void ReleaseAll(std::initializer_list<CFTypeRef> values) {
     for (CFTypeRef v : values) CFRelease(v);

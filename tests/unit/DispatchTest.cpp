@@ -3,35 +3,20 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstring>
 #include <new>
 #include <stdexcept>
 
-#include "core/ComponentEntryPoint.h"
 #include "effect/AUEffectBase.h"
 #include "format/AudioUnitParameterInfo.h"
 #include "format/CFString.h"
+#include "tests/core/PropertiesTestUnit.h"
 #include "tests/unit/TunerHost.h"
 
 namespace marvex::test {
 namespace {
 
-TEST(Dispatch, ShortReadsAndCallsWithoutAUnit) {
-    AudioUnitHandle unit = OpenTuner();
-    ASSERT_TRUE(unit) << "the tuner could not be opened from " MARVEX_TEST_BUNDLE_DIR;
-    // A short read gets the leading bytes and never more.
-    CAStreamBasicDescription full;
-    UInt32 size = sizeof full;
-    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, &full, &size), noErr);
-    std::array<unsigned char, 24> part;
-    part.fill(0xEE);
-    size = 16;
-    ASSERT_EQ(unit.GetProperty(kAudioUnitProperty_StreamFormat, 2, 0, part.data(), &size), noErr);
-    EXPECT_EQ(std::memcmp(part.data(), &full, 16), 0);
-    EXPECT_EQ(part[16], 0xEE) << "written past the caller's size";
-
-    // Called without a unit (or without a block), the entry refuses instead of crashing.
+// Called without a unit (or without a block), the entry refuses instead of crashing.
+TEST(Dispatch, CallsWithoutAUnitAreRefused) {
     CFBundleRef bundle = nullptr;
     ASSERT_EQ(RegisterComponentsInBundle(MARVEX_TEST_BUNDLE_DIR, &bundle), noErr);
     auto entry = reinterpret_cast<ComponentRoutineProcPtr>(
@@ -43,12 +28,6 @@ TEST(Dispatch, ShortReadsAndCallsWithoutAUnit) {
     EXPECT_EQ(entry(nullptr, nullptr), paramErr);
 }
 
-OSStatus Info(AudioUnitHandle& unit, AudioUnitScope scope, AudioUnitParameterID id,
-              AudioUnitParameterInfo& info) {
-    UInt32 size = sizeof info;
-    return unit.GetProperty(kAudioUnitProperty_ParameterInfo, scope, id, &info, &size);
-}
-
 // Past the table, or outside the global scope, the info is refused and leaves only the flags
 // word.
 TEST(TunerParameters, InfoRefusals) {
@@ -57,7 +36,8 @@ TEST(TunerParameters, InfoRefusals) {
     for (const auto& [scope, id] : {std::pair{kAudioUnitScope_Global, kNumberOfParameters},
                                     {kAudioUnitScope_Input, kParam_Pitch}}) {
         AudioUnitParameterInfo info{};
-        EXPECT_EQ(Info(unit, scope, id, info), kAudioUnitErr_InvalidParameter);
+        EXPECT_EQ(unit.GetProperty(kAudioUnitProperty_ParameterInfo, scope, id, info),
+                  kAudioUnitErr_InvalidParameter);
         EXPECT_EQ(info.flags, 0xC0000000u);
     }
 }
@@ -85,16 +65,11 @@ public:
     }
 };
 
-ComponentResult FailingEntry(ComponentParameters* params, void* storage) {
-    return ComponentEntryPoint<FailingUnit>::Dispatch(
-        params, static_cast<FailingUnit*>(static_cast<AUBase*>(storage)));
-}
-
 Component FailingComponent() {
     static const ComponentDescription description{kAudioUnitType_Effect, FourCC("fail"),
                                                   FourCC("Test"), 0, 0};
     static const Component component =
-        RegisterComponentEntry(&description, &FailingEntry, "failing unit", 1);
+        RegisterComponentEntry(&description, &TestUnitEntry<FailingUnit>, "failing unit", 1);
     return component;
 }
 

@@ -1,13 +1,13 @@
 #pragma once
 // What the tuner's tests share: the plug-in bundle of the build tree registered once, units
 // opened through MarvexEntry like any host does, formats, an input callback playing generated
-// signals and block renders into host buffers. No test framework in here.
+// signals (the analysis tests' sine()) and block renders into host buffers. No test framework
+// in here.
 
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <numbers>
 #include <vector>
 
 #include "format/AURenderCallbackStruct.h"
@@ -16,6 +16,8 @@
 #include "format/CFBundle.h"
 #include "format/ComponentServices.h"
 #include "format/PlugInBundle.h"
+#include "tests/analysis/AnalysisFixtures.h"
+#include "tests/support/HostBufferList.h"
 #include "unit/MarvexIdentity.h"
 #include "unit/MarvexParameters.h"
 
@@ -25,21 +27,17 @@
 
 namespace marvex::test {
 
-// The tuner component of the build tree's bundle (registered on first use), or null.
-inline Component TunerComponent() {
+// A new tuner instance from the build tree's bundle (registered on first use), empty when it
+// could not be opened.
+inline AudioUnitHandle OpenTuner() {
     static const Component component = []() -> Component {
         if (RegisterComponentsInBundle(MARVEX_TEST_BUNDLE_DIR, nullptr) != noErr) return nullptr;
         const ComponentDescription tuner{kMarvexComponentType, kMarvexComponentSubType,
                                          kMarvexComponentManufacturer, 0, 0};
         return FindNextComponent(nullptr, &tuner);
     }();
-    return component;
-}
-
-// A new tuner instance, empty when it could not be opened.
-inline AudioUnitHandle OpenTuner() {
     AudioUnitHandle unit;
-    if (Component component = TunerComponent()) AudioUnitHandle::Open(component, unit);
+    if (component != nullptr) AudioUnitHandle::Open(component, unit);
     return unit;
 }
 
@@ -55,36 +53,11 @@ inline OSStatus SetFormats(AudioUnitHandle& unit, UInt32 channels, Float64 sampl
     return status;
 }
 
-inline std::vector<float> Sine(double hz, double sampleRate, std::size_t frames,
-                               double amplitude = 0.5) {
-    std::vector<float> out(frames);
-    const double step = 2.0 * std::numbers::pi * hz / sampleRate;
-    for (std::size_t i = 0; i < frames; ++i)
-        out[i] = static_cast<float>(amplitude * std::sin(step * static_cast<double>(i)));
-    return out;
-}
-
 inline float Parameter(AudioUnitHandle& unit, AudioUnitParameterID id) {
     AudioUnitParameterValue value = NAN;
     unit.GetParameter(id, kAudioUnitScope_Global, 0, value);
     return value;
 }
-
-// A buffer list with room for `buffers` descriptors.
-class BufferList {
-public:
-    explicit BufferList(UInt32 buffers) {
-        std::size_t bytes = 0;
-        AudioBufferListByteSize(buffers, bytes);
-        mStorage.resize(bytes / sizeof(std::uint64_t) + 1);
-        list()->mNumberBuffers = buffers;
-    }
-    AudioBufferList* list() { return reinterpret_cast<AudioBufferList*>(mStorage.data()); }
-    AudioBuffer& operator[](UInt32 i) { return list()->mBuffers[i]; }
-
-private:
-    std::vector<std::uint64_t> mStorage;
-};
 
 // The input callback's signal: one vector per channel, read at the render's sample time.
 struct SignalSource {
@@ -115,16 +88,13 @@ struct SignalSource {
 // resized to hold them), through the caller's buffers.
 inline OSStatus RenderInto(AudioUnitHandle& unit, std::vector<std::vector<float>>& out,
                            std::size_t start, UInt32 frames) {
-    BufferList list(static_cast<UInt32>(out.size()));
+    HostBufferList list(static_cast<UInt32>(out.size()), 0, false);
     for (UInt32 c = 0; c < out.size(); ++c) {
         if (out[c].size() < start + frames) out[c].resize(start + frames);
         list[c] = AudioBuffer{1, frames * UInt32(sizeof(float)), out[c].data() + start};
     }
-    AudioTimeStamp time{};
-    time.mSampleTime = static_cast<Float64>(start);
-    time.mFlags = kAudioTimeStampSampleTimeValid;
     AudioUnitRenderActionFlags flags = 0;
-    return unit.Render(&flags, time, 0, frames, list.list());
+    return unit.Render(&flags, TimeStamp(static_cast<Float64>(start)), 0, frames, &list.get());
 }
 
 // Renders consecutive blocks covering `total` frames; stops at the first error.

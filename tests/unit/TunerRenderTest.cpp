@@ -15,54 +15,43 @@ namespace {
 constexpr double kRate = 44100.0;
 constexpr std::size_t kHalfSecond = 22050;
 
-// A tuner with `channels` channels, fed by `source` (one 440 Hz sine per channel, at
+// A two-channel tuner rendering out of place, fed by `source` (one 440 Hz sine per channel, at
 // different levels), initialised.
-AudioUnitHandle Prepared(SignalSource& source, UInt32 channels, bool inPlace) {
+AudioUnitHandle Prepared(SignalSource& source) {
     AudioUnitHandle unit = OpenTuner();
-    const UInt32 inPlaceValue = inPlace;
-    for (UInt32 c = 0; c < channels; ++c)
-        source.channels.push_back(Sine(440.0, kRate, kHalfSecond, 0.5 - 0.2 * c));
+    const UInt32 outOfPlace = 0;
+    for (double amplitude : {0.5, 0.3})
+        source.channels.push_back(sine(440.0, kRate, kHalfSecond, amplitude));
     // -1 is no estimate's result, so a unit that never published shows.
-    if (!unit || SetFormats(unit, channels, kRate) ||
-        unit.SetProperty(kAudioUnitProperty_InPlaceProcessing, 0, 0, inPlaceValue) ||
+    if (!unit || SetFormats(unit, 2, kRate) ||
+        unit.SetProperty(kAudioUnitProperty_InPlaceProcessing, 0, 0, outOfPlace) ||
         unit.SetParameter(kParam_Frequency, 0, 0, -1.0f) || source.AttachTo(unit) ||
         unit.Initialize())
         return AudioUnitHandle();
     return unit;
 }
 
-// A steady 440 Hz tone at the default reference: bin 48, and whole periods pair up, so the
-// estimate lands within a few hundredths of a hertz (tolerances below leave room).
-TEST(TunerRender, PassesA440ThroughAndFindsIt) {
-    for (auto [channels, inPlace] : {std::pair{1u, true}, {2u, false}}) {
-        SCOPED_TRACE(testing::Message() << channels << " channels, in place " << inPlace);
-        SignalSource source;
-        AudioUnitHandle unit = Prepared(source, channels, inPlace);
-        ASSERT_TRUE(unit);
-        std::vector<std::vector<float>> out(channels);
-        ASSERT_EQ(RenderBlocks(unit, out, kHalfSecond, 512), noErr);
-        EXPECT_EQ(out, source.channels);
-        EXPECT_EQ(Parameter(unit, kParam_Note), 48.0f);
-        EXPECT_NEAR(Parameter(unit, kParam_Frequency), 440.0f, 0.5f);
-        EXPECT_EQ(Parameter(unit, kParam_CentralFrequency), 440.0f);
-        EXPECT_NEAR(Parameter(unit, kParam_Deviation), 0.0f, 0.02f);
-    }
-}
-
-// A host's chain: the second tuner pulls the first's output once a block, and both find A4.
-TEST(TunerRender, SecondTunerRendersFromTheFirst) {
+// A host's chain: the second tuner pulls the first's output once a block, in place, where the
+// first renders out of place. A steady 440 Hz tone at the default reference is bin 48, and whole
+// periods pair up, so both estimates land within a few hundredths of a hertz.
+TEST(TunerRender, PassesA440ThroughAChainAndBothFindIt) {
     SignalSource source;
-    AudioUnitHandle first = Prepared(source, 2, true);
+    AudioUnitHandle first = Prepared(source);
     AudioUnitHandle second = OpenTuner();
     ASSERT_TRUE(first && second);
     const AudioUnitConnection connection{first.Get(), 0, 0};
     ASSERT_EQ(second.SetProperty(kAudioUnitProperty_MakeConnection, 1, 0, connection), noErr);
+    ASSERT_EQ(second.SetParameter(kParam_Frequency, 0, 0, -1.0f), noErr);
     ASSERT_EQ(second.Initialize(), noErr);
     std::vector<std::vector<float>> out(2);
     ASSERT_EQ(RenderBlocks(second, out, kHalfSecond, 512), noErr);
     EXPECT_EQ(out, source.channels);
-    EXPECT_EQ(Parameter(first, kParam_Note), 48.0f);
-    EXPECT_EQ(Parameter(second, kParam_Note), 48.0f);
+    for (AudioUnitHandle* unit : {&first, &second}) {
+        EXPECT_EQ(Parameter(*unit, kParam_Note), 48.0f);
+        EXPECT_NEAR(Parameter(*unit, kParam_Frequency), 440.0f, 0.5f);
+    }
+    EXPECT_EQ(Parameter(second, kParam_CentralFrequency), 440.0f);
+    EXPECT_NEAR(Parameter(second, kParam_Deviation), 0.0f, 0.02f);
 }
 
 // What the kernels publish: every channel writes the same parameters, so the last channel's
@@ -78,7 +67,7 @@ TEST(TunerRender, PublishesTheLastChannelsFindings) {
         SCOPED_TRACE(testing::Message() << c.tones.size() << " channels, last " << c.tones.back());
         AudioUnitHandle unit = OpenTuner();
         SignalSource source;
-        for (double hz : c.tones) source.channels.push_back(Sine(hz, kRate, 2 * kHalfSecond));
+        for (double hz : c.tones) source.channels.push_back(sine(hz, kRate, 2 * kHalfSecond));
         const auto channels = UInt32(c.tones.size());
         ASSERT_TRUE(unit && !SetFormats(unit, channels, kRate) && !source.AttachTo(unit) &&
                     !unit.SetParameter(kParam_Note, 0, 0, -7.0f) &&
@@ -100,14 +89,13 @@ TEST(TunerRender, PublishesTheLastChannelsFindings) {
 // copied channel skipped, zeroed, and the render reported as a success).
 TEST(TunerRender, HandsOverEveryFrameWhateverSizesTheListStates) {
     SignalSource source;
-    AudioUnitHandle unit = Prepared(source, 2, false);
+    AudioUnitHandle unit = Prepared(source);
     ASSERT_TRUE(unit);
     std::vector<std::vector<float>> out(2, std::vector<float>(512, 9.0f));
-    BufferList list(2);
+    HostBufferList list(2, 0, false);
     for (UInt32 c = 0; c < 2; ++c) list[c] = AudioBuffer{1, 40, out[c].data()};
-    AudioTimeStamp time{};
     AudioUnitRenderActionFlags flags = 0;
-    ASSERT_EQ(unit.Render(&flags, time, 0, 512, list.list()), noErr);
+    ASSERT_EQ(unit.Render(&flags, AudioTimeStamp{}, 0, 512, &list.get()), noErr);
     for (UInt32 c = 0; c < 2; ++c) {
         EXPECT_EQ(list[c].mDataByteSize, 512u * 4);
         EXPECT_TRUE(std::equal(out[c].begin(), out[c].end(), source.channels[c].begin()));
