@@ -24,11 +24,9 @@ struct ReferenceTuner {
     }
 
     static int records(float precision) {
-        return precision == 1.0f   ? 64
-               : precision == 2.0f ? 128
-               : precision == 3.0f ? 256
-               : precision == 4.0f ? 512
-                                   : 16;
+        for (int p = 1; p <= 4; ++p)
+            if (precision == static_cast<float>(p)) return 32 << p;
+        return 16;
     }
 
     PitchResult process(std::span<const float> in, float precision, float sr,

@@ -4,6 +4,7 @@
 // component registry (so the saved state finds a real instance description), a listener log,
 // and a thrown status seen as a result.
 
+#include <tuple>
 #include <vector>
 
 #include "core/ComponentEntryPoint.h"
@@ -53,13 +54,9 @@ private:
     U* mUnit = nullptr;
 };
 
-struct Notification {
-    AudioUnitPropertyID id;
-    AudioUnitScope scope;
-    AudioUnitElement element;
-    bool operator==(const Notification&) const = default;
-};
-using Notifications = std::vector<Notification>;
+// Property id, scope and element of one announcement.
+using Notifications =
+    std::vector<std::tuple<AudioUnitPropertyID, AudioUnitScope, AudioUnitElement>>;
 
 // Records, in order, every change announced for ids 0 to 63.
 struct ListenerLog {
@@ -68,7 +65,7 @@ struct ListenerLog {
     }
     static void Record(void* log, AudioUnit, AudioUnitPropertyID id, AudioUnitScope scope,
                        AudioUnitElement element) {
-        static_cast<ListenerLog*>(log)->events.push_back({id, scope, element});
+        static_cast<ListenerLog*>(log)->events.emplace_back(id, scope, element);
     }
     Notifications events;
 };

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <bit>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -22,16 +22,11 @@ using Dict = CFMutableDictionaryRef;
 CFNumberRef Int(SInt32 v) {
     return CFNumberCreate(nullptr, kCFNumberSInt32Type, &v);
 }
-// Stores a key and value created for it (constant keys are immortal), dropping the creator's
-// references.
-Dict Put(Dict dict, CFTypeRef key, CFTypeRef value) {
-    CFDictionarySetValue(dict, key, value);
-    CFRelease(key);
+// Stores a value created for it under a constant key, dropping the creator's reference.
+Dict Put(Dict dict, const char* key, CFTypeRef value) {
+    CFDictionarySetValue(dict, ConstantString(key), value);
     CFRelease(value);
     return dict;
-}
-Dict Put(Dict dict, const char* key, CFTypeRef value) {
-    return Put(dict, ConstantString(key), value);
 }
 
 // Element records of the parameter blob, big-endian: {scope, element, count, id, value, ...}.
@@ -43,8 +38,7 @@ std::vector<UInt8> Blob(std::initializer_list<std::vector<UInt32>> records) {
     return out;
 }
 UInt32 Bits(Float32 f) {
-    UInt32 bits;
-    return std::memcpy(&bits, &f, 4), bits;
+    return std::bit_cast<UInt32>(f);
 }
 CFDataRef Data(const std::vector<UInt8>& bytes, std::size_t length) {
     return CFDataCreate(nullptr, bytes.data(), CFIndex(length));

@@ -84,18 +84,6 @@ TEST(EffectChannels, ConfigurationsDecideAndKernelsFollow) {
     }
 }
 
-TEST(EffectSwitches, BypassOffResetsKernelsOnSwitchingBack) {
-    TestEffect unit(2, 2);
-    ASSERT_EQ(unit.DoInitialize(), noErr);
-    auto bypass = [&](UInt32 on) {
-        return unit.SetProperty(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, 4);
-    };
-    ASSERT_EQ(bypass(1), noErr);
-    EXPECT_EQ(unit.Kernel(0).resets, 0);
-    ASSERT_EQ(bypass(0), noErr);
-    EXPECT_EQ(unit.Kernel(0).resets + unit.Kernel(1).resets, 2);
-}
-
 TEST(EffectRender, ScheduledSlicesWalkThePointersAndPutThemBack) {
     TestEffect unit;
     ASSERT_EQ(unit.DoInitialize(), noErr);
@@ -118,9 +106,17 @@ TEST(EffectRender, ScheduledSlicesWalkThePointersAndPutThemBack) {
     EXPECT_EQ(pulled.mBuffers[0].mDataByteSize, 512u * 4);
 }
 
-TEST(EffectRender, ListsThatCannotServeEveryKernelFail) {
+TEST(EffectStereo, BypassOffResetsKernelsAndListsMustServeEveryKernel) {
     TestEffect unit(2, 2);
     ASSERT_EQ(unit.DoInitialize(), noErr);
+    auto bypass = [&](UInt32 on) {
+        return unit.SetProperty(kAudioUnitProperty_BypassEffect, kAudioUnitScope_Global, 0, &on, 4);
+    };
+    ASSERT_EQ(bypass(1), noErr);
+    EXPECT_EQ(unit.Kernel(0).resets, 0);
+    ASSERT_EQ(bypass(0), noErr);
+    EXPECT_EQ(unit.Kernel(0).resets + unit.Kernel(1).resets, 2);
+
     AudioUnitRenderActionFlags flags = 0;
     std::vector<float> in(64), out(64);
     // Interleaved pairs serve both kernels; one mono buffer does not.

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <new>
 
 #include "tests/elements/TestUnit.h"
@@ -21,7 +20,7 @@ CAStreamBasicDescription Float(UInt32 channels) {
 
 const CAStreamBasicDescription kStereo = Float(2);
 
-TEST(BufferList, StreamsShareOneBlockOn16ByteBoundariesAndNeverOverrunIt) {
+TEST(BufferList, StreamsShareOneBlockOn16ByteBoundariesOwnOrTheHosts) {
     AUBufferList buffers;
     buffers.Allocate(kStereo, 5);
     EXPECT_EQ(buffers.GetAllocatedBytes(), 64u);  // 20 bytes per stream rounded up to 32
@@ -39,6 +38,17 @@ TEST(BufferList, StreamsShareOneBlockOn16ByteBoundariesAndNeverOverrunIt) {
     EXPECT_EQ(buffers.GetMemory(), memory);
     EXPECT_THROW(buffers.Allocate(Float(8), 0xFFFFFFFFu), std::bad_alloc);
     EXPECT_EQ(buffers.GetAllocatedBytes(), 64u);
+
+    // A host's block is taken only when large enough, and never freed.
+    alignas(16) UInt8 host[96];
+    buffers.UseExternalBuffer(kStereo, {host, 60});  // 48 usable < 64
+    EXPECT_FALSE(buffers.UsesExternalMemory());
+    buffers.UseExternalBuffer(kStereo, {host, 72});
+    EXPECT_EQ(buffers.GetMemory(), host);
+    EXPECT_EQ(buffers.PrepareBuffer(kStereo, 8).mBuffers[1].mData, host + 32);
+    // Outgrowing it leaves the host's memory alone (freeing it would trip the sanitizer).
+    buffers.Allocate(kStereo, 64);
+    EXPECT_NE(buffers.GetMemory(), host);
 }
 
 TEST(BufferList, ListsMoveInAndOutOnlyWithinTheirRoom) {
@@ -51,20 +61,6 @@ TEST(BufferList, ListsMoveInAndOutOnlyWithinTheirRoom) {
     buffers.CopyBufferListTo(three.get());
     EXPECT_EQ(three.get().mNumberBuffers, 2u);
     EXPECT_EQ(three[1].mData, buffers.GetMemory() + 16);
-}
-
-TEST(BufferList, HostBufferIsTakenOnlyWhenLargeEnoughAndNeverFreed) {
-    AUBufferList buffers;
-    alignas(16) UInt8 host[96];
-    buffers.Allocate(kStereo, 5);
-    buffers.UseExternalBuffer(kStereo, {host, 60});  // 48 usable < 64
-    EXPECT_FALSE(buffers.UsesExternalMemory());
-    buffers.UseExternalBuffer(kStereo, {host, 72});
-    EXPECT_EQ(buffers.GetMemory(), host);
-    EXPECT_EQ(buffers.PrepareBuffer(kStereo, 8).mBuffers[1].mData, host + 32);
-    // Outgrowing it leaves the host's memory alone (freeing it would trip the sanitizer).
-    buffers.Allocate(kStereo, 64);
-    EXPECT_NE(buffers.GetMemory(), host);
 }
 
 }  // namespace

@@ -95,7 +95,6 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
     AudioUnit u = unit.Get();
     UInt32 size = 0;
     Boolean writable = 0;
-    AudioUnitPropertyListenerProc listener = Listener;
     int refCon = 0;
     const ComponentParameterWord raw[] = {5, 6, 7};
 
@@ -104,15 +103,14 @@ TEST_F(Registry, SelectorsCarryTheirArgumentsLastFirst) {
         SInt16 what;
         Words words;
     } cases[] = {
-        {AudioUnitInitialize(u), 1, {}},
         {AudioUnitGetPropertyInfo(u, 8, 2, 1, &size, &writable),
          3,
          {PackPointer(&writable), PackPointer(&size), 1, 2, 8}},
         // A float travels as its bit pattern in the low 32 bits.
         {AudioUnitSetParameter(u, 1, 0, 0, 441.5f, 64), 7, {64, 0x43DCC000, 0, 0, 1}},
-        {AudioUnitAddPropertyListener(u, 22, listener, &refCon),
+        {AudioUnitAddPropertyListener(u, 22, Listener, &refCon),
          10,
-         {PackPointer(&refCon), marvex::PackProc(listener), 22}},
+         {PackPointer(&refCon), marvex::PackProc(&Listener), 22}},
         {CallComponentSelector(u, 8, raw, 3), 8, {7, 6, 5}},
     };
     ASSERT_EQ(gCalls.size(), 1 + std::size(cases));

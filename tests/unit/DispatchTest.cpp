@@ -42,19 +42,16 @@ TEST(TunerParameters, InfoRefusals) {
     }
 }
 
-// What the next failing unit does when opened, and what happened to the units.
-struct Faults {
-    static inline bool failPostConstructor = false;
-    static inline int destroyed = 0;
-};
+bool gFailPostConstructor = false;  // what the next failing unit does when opened
+int gDestroyed = 0;                 // failing units destroyed so far
 
 class FailingUnit : public AUEffectBase {
 public:
     explicit FailingUnit(ComponentInstance instance) : AUEffectBase(instance) {}
-    ~FailingUnit() override { ++Faults::destroyed; }
+    ~FailingUnit() override { ++gDestroyed; }
     void PostConstructor() override {
         AUEffectBase::PostConstructor();
-        if (Faults::failPostConstructor) throw OSStatus(-12345);
+        if (gFailPostConstructor) throw OSStatus(-12345);
     }
     // The parameter id chooses what escapes.
     OSStatus GetParameter(AudioUnitParameterID id, AudioUnitScope, AudioUnitElement,
@@ -65,34 +62,30 @@ public:
     }
 };
 
-Component FailingComponent() {
-    static const ComponentDescription description{kAudioUnitType_Effect, FourCC("fail"),
-                                                  FourCC("Test"), 0, 0};
-    static const Component component =
-        RegisterComponentEntry(&description, &TestUnitEntry<FailingUnit>, "failing unit", 1);
-    return component;
-}
-
 // What escapes a unit becomes a status; a unit whose opening fails is destroyed, not leaked.
 TEST(EntryBarrier, MapsWhatEscapesToStatusesAndLeavesNothingBehind) {
+    const ComponentDescription description{kAudioUnitType_Effect, FourCC("fail"), FourCC("Test"), 0,
+                                           0};
+    const Component failing =
+        RegisterComponentEntry(&description, &TestUnitEntry<FailingUnit>, "failing unit", 1);
     const long before = OpenInstanceCount();
-    Faults::failPostConstructor = true;
-    Faults::destroyed = 0;
+    gFailPostConstructor = true;
+    gDestroyed = 0;
     AudioUnitHandle unit;
-    EXPECT_EQ(AudioUnitHandle::Open(FailingComponent(), unit), -12345);
-    EXPECT_EQ(Faults::destroyed, 1);
+    EXPECT_EQ(AudioUnitHandle::Open(failing, unit), -12345);
+    EXPECT_EQ(gDestroyed, 1);
     EXPECT_EQ(OpenInstanceCount(), before);
-    Faults::failPostConstructor = false;
+    gFailPostConstructor = false;
 
-    ASSERT_EQ(AudioUnitHandle::Open(FailingComponent(), unit), noErr);
+    ASSERT_EQ(AudioUnitHandle::Open(failing, unit), noErr);
     const OSStatus expected[] = {memFullErr, -4321, -1};
     for (AudioUnitParameterID id = 0; id < 3; ++id) {
         AudioUnitParameterValue value = 0;
         EXPECT_EQ(unit.GetParameter(id, 0, 0, value), expected[id]) << "id " << id;
     }
-    Faults::destroyed = 0;
+    gDestroyed = 0;
     EXPECT_EQ(unit.Close(), noErr);
-    EXPECT_EQ(Faults::destroyed, 1);
+    EXPECT_EQ(gDestroyed, 1);
 }
 
 }  // namespace

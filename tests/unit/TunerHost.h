@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 #include <vector>
 
 #include "format/AURenderCallbackStruct.h"
@@ -46,11 +45,10 @@ inline OSStatus SetFormats(AudioUnitHandle& unit, UInt32 channels, Float64 sampl
     CAStreamBasicDescription format;
     format.SetCanonical(channels, false);
     format.mSampleRate = sampleRate;
-    OSStatus status = noErr;
     for (AudioUnitScope scope : {kAudioUnitScope_Input, kAudioUnitScope_Output})
-        if (status == noErr)
-            status = unit.SetProperty(kAudioUnitProperty_StreamFormat, scope, 0, format);
-    return status;
+        if (OSStatus status = unit.SetProperty(kAudioUnitProperty_StreamFormat, scope, 0, format))
+            return status;
+    return noErr;
 }
 
 inline float Parameter(AudioUnitHandle& unit, AudioUnitParameterID id) {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <algorithm>
 
 #include "format/AudioUnitConnection.h"
 #include "tests/unit/TunerHost.h"
@@ -78,9 +78,7 @@ TEST(TunerRender, PublishesTheLastChannelsFindings) {
         EXPECT_EQ(Parameter(unit, kParam_Note), c.note);
         EXPECT_NEAR(Parameter(unit, kParam_CentralFrequency), c.centralHz, 1e-3f);
         EXPECT_NEAR(Parameter(unit, kParam_Frequency), c.tones.back(), 0.1);
-        if (c.note < 0) {
-            EXPECT_EQ(Parameter(unit, kParam_LowerFrequency), -7.0f);
-        }
+        EXPECT_EQ(Parameter(unit, kParam_LowerFrequency) == -7.0f, c.note < 0);
     }
 }
 

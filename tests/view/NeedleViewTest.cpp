@@ -4,11 +4,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <variant>
+#include <vector>
 
-#include "tests/view/ViewTestSupport.h"
 #include "view/Retained.h"
 
+using marvex::PathElement;
 using marvex::Retained;
+using marvex::StrokeRecord;
 
 namespace {
 
@@ -18,11 +21,16 @@ Retained<NeedleView> makeView() {
     return Retained<NeedleView>(NeedleView::alloc()->initWithFrame(kFrame, std::nullopt));
 }
 
+StrokeRecord line(NSPoint from, NSPoint to, CGFloat width, NSColor color) {
+    return {{{PathElement::Kind::Move, from}, {PathElement::Kind::Line, to}}, width, color};
+}
+
 // The black shadow runs from the pivot (106, 0) to `tip`; the white needle is the same line
 // moved 2 left and 2 up.
 void expectNeedle(const NeedleView& view, NSPoint tip) {
-    using marvex::test::line;
-    const auto strokes = marvex::test::strokesOf(view);
+    std::vector<StrokeRecord> strokes;
+    for (const auto& operation : view.lastDrawing())
+        if (const auto* stroke = std::get_if<StrokeRecord>(&operation)) strokes.push_back(*stroke);
     ASSERT_EQ(strokes.size(), 2u);
     EXPECT_EQ(strokes[0], line({106, 0}, tip, 2.0, NSColor::blackColor()));
     EXPECT_EQ(strokes[1], line({104, 2}, {tip.x - 2, tip.y + 2}, 2.0, NSColor::whiteColor()));
@@ -30,30 +38,24 @@ void expectNeedle(const NeedleView& view, NSPoint tip) {
 
 }  // namespace
 
-TEST(NeedleGeometry, TipFollowsTruncatedOffsetAndDropTable) {
+// The closed range [-1, 1] moves the needle; anything else is ignored.
+TEST(NeedleGeometry, TipFollowsTruncatedOffsetAndDropTableWithinTheRange) {
     const std::pair<float, NSPoint> cases[] = {
         {0.5f, {135, 74}},     // dx 29, drop 7
         {-0.999f, {49, 52}},   // dx -57 after truncation toward zero, drop 29
         {-0.017f, {106, 81}},  // just under 1/58: no movement
-        {1.0f, {164, 51}},
+        {1.0f, {164, 51}},    {-1.0f, {48, 51}},
     };
     for (const auto& [deviation, tip] : cases) {
         SCOPED_TRACE(deviation);
         auto view = makeView();
         view->setDeviation(deviation);
         ASSERT_TRUE(view->display());
+        for (float rejected : {std::nextafter(1.0f, 2.0f), NAN}) view->setDeviation(rejected);
+        EXPECT_FALSE(view->needsDisplay());
+        ASSERT_TRUE(view->display());
         expectNeedle(*view, tip);
     }
-}
-
-TEST(NeedleDeviation, AcceptsClosedRangeIgnoresEverythingElse) {
-    auto view = makeView();
-    for (float accepted : {-1.0f, 0.5f}) view->setDeviation(accepted);
-    ASSERT_TRUE(view->display());
-    for (float rejected : {std::nextafter(1.0f, 2.0f), NAN}) view->setDeviation(rejected);
-    EXPECT_FALSE(view->needsDisplay());
-    ASSERT_TRUE(view->display());
-    expectNeedle(*view, {135, 74});
 }
 
 TEST(NeedleDrop, BoundariesExtremesEvenAndNeverRising) {

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <fstream>
+#include <cairo.h>
 
-#include "tests/view/ViewTestSupport.h"
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
 #include "view/NSImage.h"
 #include "view/NSView.h"
 #include "view/Retained.h"
@@ -14,6 +17,20 @@ using marvex::CompositeRecord;
 using marvex::Retained;
 
 namespace {
+
+// Writes a width x height PNG painted by `paint` in view coordinates (y up), transparent
+// elsewhere.
+void writePng(const std::filesystem::path& file, int width, int height,
+              const std::function<void(cairo_t*)>& paint) {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    cairo_translate(cr, 0, height);
+    cairo_scale(cr, 1, -1);
+    paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_write_to_png(surface, file.c_str());
+    cairo_surface_destroy(surface);
+}
 
 // A view whose drawing is supplied by the test.
 class ScriptedView : public NSView {
@@ -36,7 +53,7 @@ TEST(Image, LoadsOnlyPngAndCompositesUprightWithClampedOpacity) {
     std::ofstream(dir / "marvex-not-a.png") << "definitely not a PNG";
     EXPECT_EQ(NSImage::alloc()->initWithContentsOfFile((dir / "marvex-not-a.png").string()),
               nullptr);
-    marvex::test::writePng(dir / "marvex-two-tone.png", 4, 4, [](cairo_t* cr) {
+    writePng(dir / "marvex-two-tone.png", 4, 4, [](cairo_t* cr) {
         cairo_set_source_rgb(cr, 0, 0, 1);  // blue bottom half, red top half
         cairo_paint(cr);
         cairo_set_source_rgb(cr, 1, 0, 0);
