@@ -41,18 +41,16 @@ TEST(BlockRenderer, FeedsTheCallersBlocksAndAdvancesTimeWithoutAllocating) {
     unit.setMaximumFramesPerSlice(256);
     BlockRenderer renderer(unit, 2, 256);
     unit.initialize();
-    std::vector<float> left(257), right(257);
-    for (std::size_t i = 0; i < left.size(); ++i)
-        left[i] = static_cast<float>(i) + 1.0f, right[i] = -left[i];
+    std::vector<float> left(257, 0.5f), right(257);
+    for (std::size_t i = 0; i < right.size(); ++i) right[i] = static_cast<float>(i);
     const std::array<const float*, 2> channels{left.data(), right.data()};
     EXPECT_EQ(renderer.render(channels, 257), paramErr);
     ASSERT_EQ(renderer.render(channels, 256), noErr);
-    EXPECT_TRUE(std::equal(left.begin(), left.end() - 1, renderer.output(0)));
-    EXPECT_TRUE(std::equal(right.begin(), right.end() - 1, renderer.output(1)));
     test::CountAllocations allocations;  // once warm, rendering allocates nothing
     ASSERT_EQ(renderer.render(channels, 100), noErr);
     EXPECT_EQ(allocations.count(), 0u);
-    EXPECT_EQ(renderer.output(1)[99], -100.0f);
+    EXPECT_EQ(renderer.output(0)[99], 0.5f);
+    EXPECT_TRUE(std::equal(right.begin(), right.begin() + 100, renderer.output(1)));
     EXPECT_EQ(unit.parameter(4), 256.0f);  // the time the unit was given
     EXPECT_EQ(renderer.sampleTime(), 356.0);
 }
@@ -81,26 +79,22 @@ TEST(PreparedUnitSwap, HandsPreparedUnitsToARenderingThreadWithoutAGap) {
     std::vector<float> input(128);
     for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<float>(i) + 1.0f;
     const float* channels[] = {input.data()};
-    std::size_t allocations = 0, locks = 0, badBlocks = 0;
-    {
-        test::CountAllocations allocationCount;
-        test::CountLocks lockCount;
-        while (offering || swap.hasWaiting()) {
-            PreparedTuner& tuner = swap.current();
-            const OSStatus status = tuner.render(channels, 128);
-            float published[4] = {};
-            // The unit publishes the sum of the block it was given: all of it, every time.
-            badBlocks += status != noErr || tuner.readParameters(published) != noErr ||
-                         published[2] != 8256.0f || published[3] != 128.0f;
-        }
-        allocations = allocationCount.count();
-        locks = lockCount.count();
+    test::CountAllocations allocations;
+    test::CountLocks locks;
+    std::size_t badBlocks = 0;
+    while (offering || swap.hasWaiting()) {
+        PreparedTuner& tuner = swap.current();
+        const OSStatus status = tuner.render(channels, 128);
+        float published[4] = {};
+        // The unit publishes the sum of the block it was given: all of it, every time.
+        badBlocks += status != noErr || tuner.readParameters(published) != noErr ||
+                     published[2] != 8256.0f || published[3] != 128.0f;
     }
+    EXPECT_EQ(allocations.count(), 0u);
+    EXPECT_EQ(locks.count(), 0u);
+    EXPECT_EQ(badBlocks, 0u);
     control.join();
     swap.releaseRetired();
-    EXPECT_EQ(badBlocks, 0u);
-    EXPECT_EQ(allocations, 0u);
-    EXPECT_EQ(locks, 0u);
     EXPECT_EQ(swap.current().setup().pitchHz, 440.0f + kOffers);
     EXPECT_EQ(swap.current().unit().parameter(1), 440.0f + kOffers);
 }

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace marvex::test {
@@ -28,9 +28,7 @@ private:
 // A whole file's bytes (none if it cannot be read).
 inline std::string slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 }  // namespace marvex::test

@@ -29,10 +29,10 @@ TEST(Temperament, ReadsTheNearestDegreeAndTheCentsFromIt) {
     for (const auto& row : rows) {
         const TemperedNote note =
             Temperament::named(row.temperament)->nearest(row.frequencyHz, 440.0, row.tonic);
-        EXPECT_EQ(note.name, row.name) << row.temperament << " " << row.frequencyHz;
-        EXPECT_NEAR(note.centsOff, row.centsOff, 0.005) << row.temperament << " " << row.name;
-        EXPECT_NEAR(note.frequencyHz, row.frequencyHz * std::exp2(-row.centsOff / 1200.0), 1e-3)
-            << row.temperament << " " << row.name;
+        SCOPED_TRACE(::testing::Message() << row.temperament << " " << row.frequencyHz << " Hz");
+        EXPECT_EQ(note.name, row.name);
+        EXPECT_NEAR(note.centsOff, row.centsOff, 0.005);
+        EXPECT_NEAR(note.frequencyHz, row.frequencyHz * std::exp2(-row.centsOff / 1200.0), 1e-3);
     }
     EXPECT_FALSE(Temperament::named("kirnberger"));
 }

@@ -52,7 +52,6 @@ public:
 
     // Null when the plug-in refused to instantiate; see log().
     LilvInstance* instance() const { return mInstance; }
-    explicit operator bool() const { return mInstance != nullptr; }
     const std::string& log() const { return mLog; }
     std::uint32_t channels() const { return mChannels; }
     int drawRequests() const { return mDrawRequests; }

@@ -52,7 +52,7 @@ inline Channels tones(double rateHz, std::initializer_list<std::vector<double>> 
                       double secondsPerNote) {
     Channels channels;
     for (const auto& notes : channelNotesHz) {
-        std::vector<float> samples;
+        std::vector<float>& samples = channels.emplace_back();
         double phase = 0.0;
         for (double hz : notes) {
             for (int i = 0; i < static_cast<int>(secondsPerNote * rateHz); ++i) {
@@ -60,7 +60,6 @@ inline Channels tones(double rateHz, std::initializer_list<std::vector<double>> 
                 phase += 2.0 * std::numbers::pi * hz / rateHz;
             }
         }
-        channels.push_back(samples);
     }
     return channels;
 }
