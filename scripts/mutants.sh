@@ -198,6 +198,9 @@ read -r -d '' MUTANTS <<'EOF' || true
 @ lv2/ui/MarvexUI.cpp: the Precision control writes the pitch port
 - [this](float precision) { writePort(kPortPrecision, precision); },
 + [this](float precision) { writePort(kPortPitch, precision); },
+@ host/Biquad.h: two channels filtered as a pair hand the second one's state to the first
+- a.mS1 = mS1[0];
++ a.mS1 = mS1[1];
 EOF
 
 # Parses MUTANTS into parallel arrays (one entry a mutant; snippets may span lines).
