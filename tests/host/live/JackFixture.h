@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@ using Clock = std::chrono::steady_clock;
 // error to those of `fds` that are open, and runs `args`.
 inline pid_t runInChild(pid_t pid, const std::vector<std::string>& args, std::array<int, 3> fds) {
     if (pid != 0) return pid;
+    // A test that dies (an assertion, a timeout's kill) takes its servers and clients with it:
+    // a server left running would hold one of the eight places in JACK's registry.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     for (int i = 0; i < 3; ++i)
         if (fds[i] >= 0) ::dup2(fds[i], i);
     std::vector<char*> argv;
