@@ -37,8 +37,7 @@ public:
     }
 
     // [render] The two sections as one pair, and back.
-    template <typename Single>
-    static BasicBiquad paired(const BasicBiquad<Single>& a, const BasicBiquad<Single>& b) {
+    static BasicBiquad paired(const BasicBiquad<double>& a, const BasicBiquad<double>& b) {
         BasicBiquad pair;
         pair.mB0 = Value{a.mB0, b.mB0};
         pair.mB1 = Value{a.mB1, b.mB1};
@@ -49,8 +48,7 @@ public:
         pair.mS2 = Value{a.mS2, b.mS2};
         return pair;
     }
-    template <typename Single>
-    void split(BasicBiquad<Single>& a, BasicBiquad<Single>& b) const {
+    void split(BasicBiquad<double>& a, BasicBiquad<double>& b) const {
         a.mS1 = mS1[0];
         a.mS2 = mS2[0];
         b.mS1 = mS1[1];
